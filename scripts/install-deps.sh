@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages TevAudio needs to build, run and test.
+# This is the one list of them; it installs only what is missing and says nothing when nothing is.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    cmake ninja-build g++ make pkg-config
+    # user interface
+    qt6-base-dev libgl-dev fonts-dejavu-core
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # running without a desktop (xvfb-run)
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+elif command -v sudo >/dev/null 2>&1; then
+    sudo=(sudo)
+else
+    echo "install-deps: missing packages (${missing[*]}), and neither root nor sudo is available" >&2
+    exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
