@@ -1,0 +1,80 @@
+#include "core/EngineState.h"
+
+#include "platform/Clock.h"
+
+namespace tev {
+
+DeckRing deckRing[kDeckCount];
+DeckEvents deckEvents[kDeckCount];
+Event trackLengthLoadEvent{Event::Auto, false};
+
+std::string deckFilePath[kDeckCount];
+int32_t cdDriveRequest[kDeckCount] = {0, 0};
+
+std::string trackLengthPath;
+std::string trackLengthTitle;
+double trackLengthSeconds = 0.0;
+
+std::atomic<uint32_t> fileReaderRunning[kDeckCount];
+std::atomic<uint32_t> cdReaderRunning[kDeckCount];
+std::atomic<uint32_t> forwardNotifyRunning[kDeckCount];
+std::atomic<uint32_t> backwardNotifyRunning[kDeckCount];
+std::atomic<uint32_t> keyboardPollRunning{0};
+std::atomic<uint32_t> trackLengthLoaderRunning{0};
+std::atomic<uint32_t> trackLengthLoaderBusy{0};
+std::atomic<uint8_t> keyboardEnabled{1};
+std::atomic<uint8_t> backwardPlayEnabled{1};
+
+int64_t perfFrequency = PerfCounterFrequency();
+
+uint32_t colorDeckA = 0x00FFABCD;
+uint32_t colorDeckB = 0x00ABCDFF;
+
+WindowHandle hMixerWnd;
+WindowHandle hMainWnd;
+WindowHandle hDeckWnd[kDeckCount];
+
+void DeckEvents::Restore() noexcept {
+    for (Event* event : {&chartAnalysisDone, &octaveAnalysisDone, &scopeAnalysisDone, &cdOpenDone,
+                         &deckReadyToPlay, &discReadForward, &fileOpenDone, &playBackwardNotify,
+                         &playForwardNotify}) {
+        event->Restore(false);
+    }
+    for (Event* event : {&threadCdReadForwardDone, &threadFileReadForwardDone,
+                         &threadPlayBackwardDone, &threadPlayForwardDone}) {
+        event->Restore(true);
+    }
+}
+
+void ResetEngineState() {
+    trackLengthLoadEvent.Restore(false);
+    for (int d = 0; d < kDeckCount; ++d) {
+        deckEvents[d].Restore();
+        DeckRing& ring = deckRing[d];
+        for (uint32_t i = 0; i < kRingChunks; ++i) {
+            ring.chunkFilled[i].store(0);
+            ring.chunkPosition[i] = kNoChunkPosition;
+            ring.chunkSource[i].clear();
+        }
+        ring.readIndex.store(0);
+        ring.writeIndex.store(0);
+        ring.cdFillOffset.store(0);
+        fileReaderRunning[d].store(0);
+        cdReaderRunning[d].store(0);
+        forwardNotifyRunning[d].store(0);
+        backwardNotifyRunning[d].store(0);
+        deckFilePath[d].clear();
+        cdDriveRequest[d] = 0;
+    }
+    keyboardPollRunning.store(0);
+    trackLengthLoaderRunning.store(0);
+    trackLengthLoaderBusy.store(0);
+    keyboardEnabled.store(1);
+    backwardPlayEnabled.store(1);
+    trackLengthPath.clear();
+    trackLengthTitle.clear();
+    trackLengthSeconds = 0.0;
+    perfFrequency = PerfCounterFrequency();
+}
+
+}  // namespace tev
