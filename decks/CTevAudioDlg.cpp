@@ -1,0 +1,86 @@
+#include "decks/CTevAudioDlg.h"
+
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "core/AppMessages.h"
+#include "core/EngineState.h"
+#include "core/EngineThreads.h"
+#include "output/CTevMixer.h"
+#include "platform/KeyboardDevice.h"
+
+namespace tev {
+namespace {
+
+// Dispatching for about 100 ms lets workers blocked in a send to the UI thread finish.
+constexpr int kShutdownPumpSteps = 100;
+
+}  // namespace
+
+CTevAudioDlg::CTevAudioDlg(QWidget* parent) : QDialog(parent) {}
+
+CTevAudioDlg::~CTevAudioDlg() {
+    hMainWnd.Detach(this);
+}
+
+int CTevAudioDlg::DoModal() {
+    if (!OnInitDialog()) {
+        return result_;
+    }
+    if (ended_) {
+        return result_;
+    }
+    QEventLoop loop;
+    loop_ = &loop;
+    loop.exec();
+    loop_ = nullptr;
+    return result_;
+}
+
+void CTevAudioDlg::EndDialog(int result) {
+    result_ = result;
+    ended_ = true;
+    if (loop_ != nullptr) {
+        loop_->exit(result);
+    }
+}
+
+bool CTevAudioDlg::OnInitDialog() {
+    hMainWnd.Attach(this);
+    setWindowTitle(QStringLiteral("Tev Audio"));
+
+    mixer_ = std::make_unique<CTevMixer>();
+    mixer_->OnInitDialog();
+
+    trackLengthThread_ = StartTrackLengthLoader();
+    keyboardThread_ = StartKeyboardPoll(Keyboard());
+
+    LayOutPanels();
+    return true;
+}
+
+void CTevAudioDlg::LayOutPanels() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1280, 1024);
+    const int width = mixer_->frameGeometry().width();
+    mixer_->move(area.left() + (area.width() - width) / 2, area.top());
+    mixer_->show();
+}
+
+void CTevAudioDlg::OnClose() {
+    PumpMessages(kShutdownPumpSteps);
+    SignalLongLivedThreadsToStop();
+    PumpMessages(kShutdownPumpSteps);
+    mixer_.reset();
+    EndDialog(QDialog::Rejected);
+}
+
+LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    if (msg == WM_CLOSE) {
+        OnClose();
+    }
+    return 0;
+}
+
+}  // namespace tev

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "platform/MessageLayer.h"
+#include "platform/WorkerThread.h"
+
+class QEventLoop;
+
+namespace tev {
+
+class CTevMixer;
+
+// The top-level window of the program. It is never shown: it creates the mixer panel, which
+// creates every other panel, starts the long-lived threads, serves as the post office of the
+// control-update messages (hMainWnd) and runs the orderly shutdown. The process lives as long
+// as its modal loop.
+class CTevAudioDlg : public QDialog, public MessageReceiver {
+  public:
+    explicit CTevAudioDlg(QWidget* parent = nullptr);
+    ~CTevAudioDlg() override;
+
+    // Initialises, then runs until the dialog ends; returns the end result.
+    int DoModal();
+    void EndDialog(int result);
+
+    LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;
+
+    CTevMixer* mixer() const { return mixer_.get(); }
+
+  private:
+    bool OnInitDialog();
+    void LayOutPanels();
+    void OnClose();
+
+    std::unique_ptr<CTevMixer> mixer_;
+    QEventLoop* loop_ = nullptr;
+    int result_ = 0;
+    bool ended_ = false;
+    WorkerThread trackLengthThread_;
+    WorkerThread keyboardThread_;
+};
+
+}  // namespace tev
