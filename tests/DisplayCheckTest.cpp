@@ -1,0 +1,35 @@
+#include "platform/DisplayCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace {
+
+std::string Check(const std::map<std::string, std::string>& env) {
+    return tev::MissingDisplayMessage([&env](const char* name) -> const char* {
+        const auto it = env.find(name);
+        return it == env.end() ? nullptr : it->second.c_str();
+    });
+}
+
+}  // namespace
+
+TEST(DisplayCheck, NoDisplayGivesOneLineThatNamesXvfbRun) {
+    const std::string message = Check({});
+    EXPECT_NE(message.find("xvfb-run"), std::string::npos);
+    EXPECT_EQ(message.find('\n'), std::string::npos);
+    EXPECT_FALSE(Check({{"DISPLAY", ""}}).empty());
+}
+
+TEST(DisplayCheck, ALocalDisplayWithoutItsServerIsReported) {
+    const std::string message = Check({{"DISPLAY", ":9173"}});
+    EXPECT_NE(message.find(":9173"), std::string::npos);
+}
+
+TEST(DisplayCheck, WaylandARemoteDisplayOrAChosenPlatformAreLeftToTheToolkit) {
+    EXPECT_TRUE(Check({{"WAYLAND_DISPLAY", "wayland-0"}}).empty());
+    EXPECT_TRUE(Check({{"DISPLAY", "studio-pc:0"}}).empty());
+    EXPECT_TRUE(Check({{"QT_QPA_PLATFORM", "offscreen"}}).empty());
+}

@@ -1,0 +1,193 @@
+#include "core/SettingsStore.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using tev::SettingsStore;
+
+namespace {
+
+class Settings : public ::testing::Test {
+  protected:
+    Settings() {
+        char pattern[] = "/tmp/tev-settings-XXXXXX";
+        dir = mkdtemp(pattern);
+        file = dir / "Tev Quillet" / "TevAudio.conf";
+    }
+    ~Settings() override {
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, ec);
+        fs::remove_all(dir, ec);
+    }
+
+    std::string Contents() const {
+        std::ifstream in(file);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    void Write(const std::string& text) const {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << text;
+    }
+
+    fs::path dir;
+    fs::path file;
+};
+
+}  // namespace
+
+TEST_F(Settings, FirstLoadWritesTheDefaultAndReturnsIt) {
+    SettingsStore store(file);
+    EXPECT_FALSE(store.Exists("levelDeckA"));
+    EXPECT_FLOAT_EQ(store.LoadLevelDeck(0), 0.7F);
+    EXPECT_TRUE(store.Exists("levelDeckA"));
+    EXPECT_EQ(store.ReadNumber("levelDeckA"), SettingsStore::FractionBits(0.7F));
+    EXPECT_EQ(store.LoadColorDeck(0), 0x00FFABCDU);
+    EXPECT_EQ(store.LoadColorDeck(1), 0x00ABCDFFU);
+    EXPECT_EQ(store.ReadNumber("colorDeckB"), 0x00ABCDFFU);
+    EXPECT_TRUE(store.LoadShowTipOfTheDay());
+    EXPECT_EQ(store.LoadTipOfTheDayIndex(), 0U);
+    EXPECT_EQ(store.LoadSoundDeviceMain(), "");
+    EXPECT_TRUE(store.Exists("soundDeviceMain"));
+    EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), 0.0F);
+    EXPECT_NE(Contents().find("[Settings]"), std::string::npos);
+}
+
+TEST_F(Settings, AFractionIsStoredAsTheBitsOfItsFloat) {
+    SettingsStore store(file);
+    store.SaveCrossFaderCurvePosition(0.25F);
+    EXPECT_EQ(store.ReadNumber("crossFaderCurvePosition"), 0x3E800000U);
+    EXPECT_NE(Contents().find("crossFaderCurvePosition=1048576000"), std::string::npos);
+    EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), 0.25F);
+    store.SaveLevelDeck(1, -0.5F);
+    EXPECT_FLOAT_EQ(store.LoadLevelDeck(1), -0.5F);
+}
+
+TEST_F(Settings, TextSurvivesUnicodeSeparatorsAndBlanks) {
+    SettingsStore store(file);
+    for (const std::string text :
+         {std::string("Créative Sound Blaster = Front (Façade) 🎧"), std::string("  padded  "),
+          std::string("a\\b\nc\td\"e"), std::string("\"quoted\""), std::string(";not a comment")}) {
+        store.SaveSoundDeviceHeadphones(text);
+        EXPECT_EQ(store.LoadSoundDeviceHeadphones(), text);
+    }
+    EXPECT_EQ(Contents().find("\n\n\n"), std::string::npos);
+}
+
+TEST_F(Settings, EveryLoadReadsTheFileAfresh) {
+    SettingsStore store(file);
+    EXPECT_EQ(store.LoadColorDeck(0), 0x00FFABCDU);
+    SettingsStore other(file);
+    other.SaveColorDeck(0, 0x00123456);
+    EXPECT_EQ(store.LoadColorDeck(0), 0x00123456U);
+}
+
+TEST_F(Settings, ASaveKeepsLinesItDoesNotChange) {
+    Write("# my notes\n[Other]\nlevelDeckA=5\n\n[Settings]\nshowTipOfTheDay=0\nunknown=kept\n");
+    SettingsStore store(file);
+    store.SaveTipOfTheDayIndex(7);
+    store.SaveShowTipOfTheDay(true);
+    const std::string text = Contents();
+    EXPECT_NE(text.find("# my notes\n[Other]\nlevelDeckA=5\n"), std::string::npos);
+    EXPECT_NE(text.find("showTipOfTheDay=1\nunknown=kept\ntipOfTheDayIndex=7\n"),
+              std::string::npos);
+    EXPECT_FLOAT_EQ(store.LoadLevelDeck(0), 0.7F) << "a value of another group is not ours";
+}
+
+TEST_F(Settings, ACorruptFileNeverStopsTheProgramAndYieldsDefaults) {
+    Write(std::string("\x00\xff", 2) + "\xfe garbage\n[Settings\ncolorDeckA=not a number\n" +
+          "levelDeckB=0x3F000000\ncrossFaderCurvePosition=99999999999\n=\n");
+    SettingsStore store(file);
+    EXPECT_EQ(store.LoadColorDeck(0), 0x00FFABCDU);
+    EXPECT_FLOAT_EQ(store.LoadLevelDeck(1), 0.7F);  // not in a [Settings] group
+    store.SaveLevelDeck(1, 0.5F);
+    EXPECT_FLOAT_EQ(store.LoadLevelDeck(1), 0.5F);
+    EXPECT_NE(Contents().find("garbage"), std::string::npos) << "unknown lines were dropped";
+}
+
+TEST_F(Settings, NonFiniteOrMalformedValuesFallBackToTheDefault) {
+    Write("[Settings]\nlevelDeckA=2143289344\ncolorDeckB=-5\ncrossFaderCurvePosition=0x3E800000\n");
+    SettingsStore store(file);
+    EXPECT_FLOAT_EQ(store.LoadLevelDeck(0), 0.7F);  // the bits of a NaN
+    EXPECT_EQ(store.LoadColorDeck(1), 0x00ABCDFFU);
+    EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), 0.25F);  // hexadecimal is understood
+}
+
+TEST_F(Settings, AnUnwritableStoreReturnsDefaultsAndKeepsRunning) {
+    if (geteuid() == 0) {
+        // root writes anywhere: make the store's folder a file instead.
+        fs::create_directories(dir);
+        std::ofstream(dir / "Tev Quillet") << "in the way";
+    } else {
+        fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    SettingsStore store(file);
+    EXPECT_FLOAT_EQ(store.LoadLevelDeck(0), 0.7F);
+    EXPECT_EQ(store.LoadColorDeck(1), 0x00ABCDFFU);
+    EXPECT_TRUE(store.LoadShowTipOfTheDay());
+    EXPECT_FALSE(store.WriteNumber("tipOfTheDayIndex", 3));
+    EXPECT_EQ(store.LoadTipOfTheDayIndex(), 0U);
+}
+
+TEST_F(Settings, AnUnreadableFileIsNeverOverwritten) {
+    Write("[Settings]\ncolorDeckA=1\n");
+    if (geteuid() == 0) {
+        fs::remove(file);
+        fs::create_directory(file);  // a folder where the file should be
+    } else {
+        fs::permissions(file, fs::perms::none);
+    }
+    SettingsStore store(file);
+    EXPECT_EQ(store.LoadColorDeck(0), 0x00FFABCDU);
+    EXPECT_FALSE(store.WriteNumber("colorDeckA", 2));
+    if (geteuid() != 0) {
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(Contents(), "[Settings]\ncolorDeckA=1\n");
+    }
+}
+
+TEST_F(Settings, ASaveReplacesTheFileWholeAndFollowsALink) {
+    SettingsStore store(file);
+    store.SaveColorDeck(1, 42);
+    const fs::path real = dir / "dotfiles.conf";
+    fs::rename(file, real);
+    fs::create_symlink(real, file);
+    store.SaveColorDeck(1, 43);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(SettingsStore(real).LoadColorDeck(1), 43U);
+    for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".TevAudio.conf."), std::string::npos)
+            << "temporary file left behind";
+    }
+}
+
+TEST_F(Settings, APerDeckSettingOfAnUnknownDeckHasNoNameAndItsDefault) {
+    SettingsStore store(file);
+    EXPECT_EQ(store.LoadColorDeck(2), 0U);
+    EXPECT_FLOAT_EQ(store.LoadLevelDeck(-1), 0.7F);
+    EXPECT_FALSE(fs::exists(file));
+}
+
+TEST(SettingsPath, FollowsXdgConfigHome) {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("XDG_CONFIG_HOME", "/somewhere/config", 1);
+    EXPECT_EQ(SettingsStore::DefaultPath(),
+              fs::path("/somewhere/config/Tev Quillet/TevAudio.conf"));
+    setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
+    EXPECT_EQ(SettingsStore::DefaultPath().filename(), "TevAudio.conf");
+    EXPECT_TRUE(SettingsStore::DefaultPath().is_absolute());
+    if (old != nullptr) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}

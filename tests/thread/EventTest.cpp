@@ -1,0 +1,84 @@
+#include "platform/Event.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace std::chrono_literals;
+using tev::Event;
+
+TEST(Event, ManualResetStaysSetForEveryWaiterUntilReset) {
+    Event event(Event::Manual, false);
+    EXPECT_FALSE(event.TryWait());
+    event.Set();
+    EXPECT_TRUE(event.TryWait());
+    EXPECT_TRUE(event.WaitFor(0ms));
+    event.Wait();
+    event.Reset();
+    EXPECT_FALSE(event.TryWait());
+    EXPECT_FALSE(event.IsSet());
+}
+
+TEST(Event, AutoResetIsConsumedByOneWaitAndSetsCollapse) {
+    Event event(Event::Auto, false);
+    event.Set();
+    event.Set();  // several signals before anyone waits are one signal
+    EXPECT_TRUE(event.TryWait());
+    EXPECT_FALSE(event.TryWait());
+}
+
+TEST(Event, InitialStateIsKeptAndRestored) {
+    Event done(Event::Manual, true);
+    EXPECT_TRUE(done.IsSet());
+    done.Reset();
+    done.Restore(true);
+    EXPECT_TRUE(done.IsSet());
+}
+
+TEST(Event, TimedWaitExpiresWithoutSignal) {
+    Event event(Event::Manual, false);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(event.WaitFor(20ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 20ms);
+}
+
+TEST(Event, SetFromAnotherThreadWakesABlockedWaiter) {
+    Event event(Event::Manual, false);
+    std::atomic<bool> woke{false};
+    std::thread waiter([&] {
+        event.Wait();
+        woke = true;
+    });
+    std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(woke.load());
+    event.Set();
+    waiter.join();
+    EXPECT_TRUE(woke.load());
+}
+
+TEST(Event, AutoResetReleasesExactlyOneOfTwoWaiters) {
+    Event event(Event::Auto, false);
+    std::atomic<int> released{0};
+    auto wait = [&] {
+        if (event.WaitFor(2s)) {
+            ++released;
+        }
+    };
+    std::thread a(wait);
+    std::thread b(wait);
+    std::this_thread::sleep_for(20ms);
+    event.Set();
+    const auto deadline = std::chrono::steady_clock::now() + 1s;
+    while (released.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(released.load(), 1);
+    event.Set();  // lets the other one go
+    a.join();
+    b.join();
+    EXPECT_EQ(released.load(), 2);
+    EXPECT_FALSE(event.IsSet());
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "core/EngineState.h"
+#include "platform/MessageLayer.h"
+
+namespace tev::test {
+
+struct Received {
+    uint32_t msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// A receiver that records what reaches it, checks that it runs on the UI thread, and lets a test
+// react to a message (as the mixer would) through `onMessage`.
+class Recorder : public MessageReceiver {
+  public:
+    LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override {
+        MessagePump* pump = CurrentMessagePump();
+        if (pump == nullptr || !pump->IsPumpThread()) {
+            ++offUiThread;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            received_.push_back({msg, wParam, lParam});
+        }
+        return onMessage ? onMessage(msg, wParam, lParam) : 0;
+    }
+
+    std::vector<Received> Messages() const {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    int Count(uint32_t msg) const {
+        std::lock_guard lock(mutex_);
+        int n = 0;
+        for (const Received& r : received_) {
+            n += r.msg == msg ? 1 : 0;
+        }
+        return n;
+    }
+
+    std::function<LRESULT(uint32_t, WPARAM, LPARAM)> onMessage;
+    std::atomic<int> offUiThread{0};
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<Received> received_;
+};
+
+// The engine with a plain message pump on the test's thread, and recorders as the mixer and the
+// main window. Leaves the shared state as it found it.
+class EngineRig {
+  public:
+    EngineRig() {
+        ResetEngineState();
+        SetMessagePump(&pump);
+        hMixerWnd.Attach(&mixer);
+        hMainWnd.Attach(&mainWindow);
+    }
+    ~EngineRig() {
+        hMixerWnd.Detach(&mixer);
+        hMainWnd.Detach(&mainWindow);
+        pump.Close();
+        SetMessagePump(nullptr);
+        ResetEngineState();
+    }
+
+    template <class Predicate>
+    bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+        return pump.PumpUntil(done, timeout);
+    }
+
+    static int FilledChunks(int deck) {
+        int n = 0;
+        for (const auto& flag : deckRing[deck].chunkFilled) {
+            n += static_cast<int>(flag.load());
+        }
+        return n;
+    }
+
+    QueueMessagePump pump;
+    Recorder mixer;
+    Recorder mainWindow;
+};
+
+}  // namespace tev::test
