@@ -31,10 +31,8 @@ class RingProducer {
 
     RingProducer(int deck, ReaderKind kind) noexcept;
 
-    int deck() const noexcept { return deck_; }
     DeckRing& ring() const noexcept { return deckRing[deck_]; }
     bool IsRunning() const noexcept { return running_.load() == 1; }
-    bool IsPrimed() const noexcept { return primed_; }
 
     // [reader thread] Clears every chunk, rewinds the write position and lets the first wait
     // return at once.

@@ -50,24 +50,25 @@ bool QueueMessagePump::PopOne(Pending& out) {
     return true;
 }
 
-void QueueMessagePump::DispatchPending() {
+bool QueueMessagePump::DispatchOne() {
     Pending pending;
-    if (PopOne(pending)) {
-        const LRESULT result = Deliver(pending.message);
-        if (pending.reply != nullptr) {
-            pending.reply->Complete(result);
-        }
+    if (!PopOne(pending)) {
+        return false;
     }
+    const LRESULT result = Deliver(pending.message);
+    if (pending.reply != nullptr) {
+        pending.reply->Complete(result);
+    }
+    return true;
+}
+
+void QueueMessagePump::DispatchPending() {
+    DispatchOne();
 }
 
 int QueueMessagePump::DispatchAll() {
     int count = 0;
-    Pending pending;
-    while (PopOne(pending)) {
-        const LRESULT result = Deliver(pending.message);
-        if (pending.reply != nullptr) {
-            pending.reply->Complete(result);
-        }
+    while (DispatchOne()) {
         ++count;
     }
     return count;

@@ -121,6 +121,7 @@ class QueueMessagePump final : public MessagePump {
         SendReply* reply;
     };
     bool PopOne(Pending& out);
+    bool DispatchOne();
     bool WaitForMessage(std::chrono::steady_clock::time_point deadline);
 
     const std::thread::id owner_;

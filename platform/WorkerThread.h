@@ -29,8 +29,6 @@ class WorkerThread {
     // was started. Safe before the thread has begun running and after it has ended.
     bool SetPriority(int priority) const;
 
-    bool IsStarted() const { return shared_ != nullptr; }
-
   private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
