@@ -5,9 +5,11 @@
 #include <cstdio>
 
 #include "core/EngineState.h"
+#include "core/EngineThreads.h"
 #include "core/QtMessagePump.h"
 #include "core/SettingsStore.h"
 #include "decks/CTevAudioDlg.h"
+#include "input/FileThreads.h"
 #include "platform/Clock.h"
 
 namespace tev {
@@ -17,6 +19,7 @@ CTevAudioApp::CTevAudioApp(int& argc, char** argv) : application_(argc, argv) {
     colorDeckA = Settings().LoadColorDeck(0);
     colorDeckB = Settings().LoadColorDeck(1);
     ResetEngineState();  // every event in the state it is created in
+    SetTrackInfoReader(ReadTrackInfo);
 
     pump_ = std::make_unique<QtMessagePump>();
     SetMessagePump(pump_.get());

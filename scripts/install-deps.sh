@@ -8,8 +8,11 @@ packages=(
     cmake ninja-build g++ make pkg-config
     # user interface
     qt6-base-dev libgl-dev fonts-dejavu-core
-    # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev
+    # decoding
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+    # tests and benchmarks: the ffmpeg command makes the test files and is the speed reference;
+    # clang builds the fuzzer
+    libgtest-dev libgmock-dev libbenchmark-dev ffmpeg clang libclang-rt-14-dev
     # running without a desktop (xvfb-run)
     xvfb xauth
 )

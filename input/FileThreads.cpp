@@ -1,0 +1,71 @@
+#include "input/FileThreads.h"
+
+#include "core/RingProducer.h"
+#include "input/TrackDecoder.h"
+
+namespace tev {
+namespace {
+
+// One decoder read per chunk.
+class DecoderChunkReader final : public ChunkReader {
+  public:
+    explicit DecoderChunkReader(int deck) : deck_(deck), decoder_(trackDecoder[deck]) {}
+
+    Result ReadChunk(uint8_t* chunk) override {
+        const std::string before = decoder_.Path();
+        uint32_t bytes = 0;
+        bool endOfStream = false;
+        const HRESULT hr = decoder_.Read(deck_, chunk, bytes, endOfStream);
+        // After a continuation the chunk belongs to the new file; after the last chunk the
+        // decoder has closed and forgotten its path, but the chunk still came from that file.
+        source_ = decoder_.Path().empty() ? before : decoder_.Path();
+        return {hr == S_OK, endOfStream};
+    }
+
+    std::string SourceName() const override { return source_; }
+
+  private:
+    int deck_;
+    TrackDecoder& decoder_;
+    std::string source_;
+};
+
+}  // namespace
+
+uint32_t ThreadFileOpen(int deck) {
+    trackDecoder[deck].Open(deckFilePath[deck]);
+    deckEvents[deck].fileOpenDone.Set();
+    return 0;
+}
+
+uint32_t ThreadFileReadForward(int deck) {
+    DecoderChunkReader reader(deck);
+    ProduceChunks(deck, reader);
+    return 0;
+}
+
+bool OpenFileIntoDeck(int deck, const std::string& path) {
+    deckFilePath[deck] = path;
+    deckEvents[deck].fileOpenDone.Reset();
+    WorkerThread::Start(deck == 0 ? "FileOpenA" : "FileOpenB", kPriorityNormal,
+                        [deck] { ThreadFileOpen(deck); });
+    WaitPumping(deckEvents[deck].fileOpenDone);
+    return trackDecoder[deck].IsOpen();
+}
+
+WorkerThread StartFileReader(int deck) {
+    return StartReader(deck, ReaderKind::File, [deck] { ThreadFileReadForward(deck); });
+}
+
+bool ReadTrackInfo(const std::string& path, TrackInfo& info) {
+    TrackDecoder decoder;
+    if (decoder.Open(path) != S_OK) {
+        return false;
+    }
+    info.title = decoder.GetTitle();
+    info.seconds = decoder.GetDuration();
+    decoder.Close();
+    return true;
+}
+
+}  // namespace tev

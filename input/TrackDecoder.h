@@ -1,0 +1,82 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/EngineState.h"
+#include "platform/StatusCodes.h"
+
+namespace tev {
+
+// Decodes one sound file, a chunk at a time, into 16-bit stereo at the file's own rate (never
+// resampled). Mono is duplicated into both channels at unity gain, 8-bit and float sources are
+// converted, sources with more channels are mixed down to stereo without clipping.
+//
+// Only local regular files are opened, and a file never makes the decoder open anything else
+// (no URLs, no play lists that name other files or the network).
+//
+// Threads: used by one thread at a time (the open thread, the reader, or the open thread again
+// while the reader waits in its WM_TRACK_ENDED). GetPosition may be called from any thread.
+class TrackDecoder {
+  public:
+    TrackDecoder();
+    ~TrackDecoder();
+    TrackDecoder(const TrackDecoder&) = delete;
+    TrackDecoder& operator=(const TrackDecoder&) = delete;
+
+    // Opens a file; S_OK, E_UNEXPECTED for an empty path or a file that is missing or not a
+    // regular file, E_FAIL for a file that does not decode as audio.
+    HRESULT Open(const std::string& path);
+    // Writes exactly one chunk (kChunkBytes) of 16-bit stereo at destination. byteCount is the
+    // number of source bytes it took from the ended track. At the end of the file the rest of the
+    // chunk is silence, WM_TRACK_ENDED (wParam deck) is sent to the mixer and waited for; if the
+    // deck opened its next track into this decoder meanwhile (continue flag set), the chunk is
+    // completed with that track's first audio and endOfStream is false (the flag is used up);
+    // otherwise endOfStream is true and the decoder closes. E_UNEXPECTED when nothing is open.
+    HRESULT Read(int deck, uint8_t* destination, uint32_t& byteCount, bool& endOfStream);
+    void Close();
+    // Moves to a fraction (0 ... 1) of the duration; lands within a chunk of it.
+    void Seek(double fraction);
+
+    double GetDuration() const;    // seconds; 0.0 when closed
+    double GetPosition() const;    // seconds decoded so far; 0.0 when closed
+    std::string GetTitle() const;  // empty when the file has none
+
+    uint32_t SampleRate() const { return sampleRate_; }
+    uint32_t Channels() const { return channels_; }            // 1 or 2 (more are mixed down to 2)
+    uint32_t BitsPerSample() const { return bitsPerSample_; }  // 8 or 16
+    // Source bytes per read: 5,880 for mono, 11,760 otherwise (for 16-bit sources).
+    uint32_t SampleBytes() const { return sampleBytes_; }
+    uint64_t TotalBytes() const { return totalBytes_; }
+    uint64_t BytesDecoded() const { return bytesDecoded_.load(std::memory_order_relaxed); }
+    bool IsOpen() const { return open_.load() != 0; }
+    const std::string& Path() const { return path_; }
+    void SetContinue(bool on) { continue_.exchange(on ? 1 : 0); }
+    bool Continues() const { return continue_.load() != 0; }
+
+  private:
+    struct Stream;
+
+    // Frames of 16-bit stereo written at out, up to `frames`; fewer only at the end of the file.
+    uint32_t Fill(int16_t* out, uint32_t frames);
+    uint32_t SourceBytesPerFrame() const { return channels_ * bitsPerSample_ / 8; }
+
+    std::unique_ptr<Stream> stream_;
+    std::string path_;
+    uint32_t bitsPerSample_ = 16;
+    uint32_t channels_ = 2;
+    uint32_t sampleBytes_ = 0;
+    uint32_t sampleRate_ = 44100;
+    uint64_t totalBytes_ = 0;
+    double durationSeconds_ = 0.0;
+    std::atomic<uint64_t> bytesDecoded_{0};
+    std::atomic<uint32_t> open_{0};
+    std::atomic<uint32_t> continue_{0};
+};
+
+// The decoder of each deck.
+extern TrackDecoder trackDecoder[kDeckCount];
+
+}  // namespace tev
