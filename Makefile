@@ -7,7 +7,9 @@ GENERATOR   = $(if $(shell command -v ninja),-G Ninja)
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS       ?=
 
-.PHONY: all deps build run test bench sanitize-address sanitize-thread format clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build run test bench sanitize-address sanitize-thread fuzz format clean
 
 all: build
 
@@ -34,11 +36,23 @@ sanitize-address: deps
 
 sanitize-thread: deps
 	@cmake -S . -B build-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTEV_SANITIZE=thread >/dev/null
-	@cmake --build build-tsan -j $(JOBS) --target tev_thread_tests
+	@cmake --build build-tsan -j $(JOBS) --target tev_thread_tests tev_decoder_tests
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -L thread
+
+# The decoder's fuzz target, for FUZZ_SECONDS, from the seed files the fixture script makes.
+fuzz: deps
+	@test -f build-fuzz/CMakeCache.txt || CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEV_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target tev_fuzz_decoder
+	@./scripts/make-fixtures.sh build-fuzz/fixtures
+	@mkdir -p build-fuzz/corpus
+	@./build-fuzz/tev_fuzz_decoder -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=2048 \
+		-print_final_stats=1 build-fuzz/corpus build-fuzz/fixtures/seeds >build-fuzz/fuzz.log 2>&1 \
+		|| { tail -n 80 build-fuzz/fuzz.log; echo "fuzzing found a fault"; exit 1; }
+	@tail -n 12 build-fuzz/fuzz.log
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan build-tsan
+	@rm -rf build build-asan build-tsan build-fuzz

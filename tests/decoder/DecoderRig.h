@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace tev::test {
+
+// Where scripts/make-fixtures.sh put the encoded test files.
+inline std::string Fixture(const std::string& name) {
+    const char* dir = std::getenv("TEV_FIXTURES");
+    return std::string(dir != nullptr ? dir : "fixtures") + "/" + name;
+}
+
+// Writes a PCM WAV file with exactly the given sample bytes.
+inline void WriteWav(const std::string& path, int channels, int bits, int rate,
+                     const std::vector<uint8_t>& data) {
+    auto put32 = [](std::ofstream& out, uint32_t v) { out.write(reinterpret_cast<char*>(&v), 4); };
+    auto put16 = [](std::ofstream& out, uint16_t v) { out.write(reinterpret_cast<char*>(&v), 2); };
+    std::ofstream out(path, std::ios::binary);
+    out.write("RIFF", 4);
+    put32(out, static_cast<uint32_t>(36 + data.size()));
+    out.write("WAVEfmt ", 8);
+    put32(out, 16);
+    put16(out, 1);
+    put16(out, static_cast<uint16_t>(channels));
+    put32(out, static_cast<uint32_t>(rate));
+    put32(out, static_cast<uint32_t>(rate * channels * bits / 8));
+    put16(out, static_cast<uint16_t>(channels * bits / 8));
+    put16(out, static_cast<uint16_t>(bits));
+    out.write("data", 4);
+    put32(out, static_cast<uint32_t>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
+}
+
+// 16-bit samples whose value says where they are: frame f of file `id` has left = f + id * 7 and
+// right = -(f + id * 7), wrapping at 16 bits.
+inline std::vector<int16_t> NumberedFrames(int frames, int channels, int id) {
+    std::vector<int16_t> samples;
+    for (int f = 0; f < frames; ++f) {
+        const auto v = static_cast<int16_t>(f + id * 7);
+        samples.push_back(v);
+        if (channels == 2) {
+            samples.push_back(static_cast<int16_t>(-v));
+        }
+    }
+    return samples;
+}
+
+inline std::vector<uint8_t> Bytes(const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> bytes(samples.size() * 2);
+    std::memcpy(bytes.data(), samples.data(), bytes.size());
+    return bytes;
+}
+
+}  // namespace tev::test

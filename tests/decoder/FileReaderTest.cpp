@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "core/AppMessages.h"
+#include "core/RingConsumer.h"
+#include "core/RingProducer.h"
+#include "decoder/DecoderRig.h"
+#include "input/FileThreads.h"
+#include "input/TrackDecoder.h"
+#include "thread/TestRig.h"
+
+using namespace tev;
+using tev::test::EngineRig;
+using tev::test::Fixture;
+
+namespace {
+
+class FileReader : public ::testing::Test {
+  protected:
+    FileReader() {
+        char pattern[] = "/tmp/tev-reader-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    ~FileReader() override {
+        StopReader(1, ReaderKind::File, false);
+        trackDecoder[1].Close();
+        std::filesystem::remove_all(dir);
+    }
+
+    // Takes every chunk the reader produces until it has left and the ring is empty.
+    std::vector<int16_t> Drain(std::vector<std::string>* sources = nullptr) {
+        std::vector<int16_t> out;
+        RingConsumer consumer(1);
+        consumer.Restart();
+        for (;;) {
+            RingConsumer::Chunk chunk;
+            if (!consumer.Peek(chunk)) {
+                const bool more = rig.PumpUntil([&] {
+                    return consumer.Peek(chunk) || deckEvents[1].threadFileReadForwardDone.IsSet();
+                });
+                EXPECT_TRUE(more);
+                if (!consumer.Peek(chunk)) {
+                    return out;
+                }
+            }
+            const auto* samples = reinterpret_cast<const int16_t*>(chunk.data);
+            out.insert(out.end(), samples, samples + kChunkBytes / 2);
+            if (sources != nullptr) {
+                sources->push_back(*chunk.source);
+            }
+            consumer.Release();
+        }
+    }
+
+    EngineRig rig;
+    std::string dir;
+};
+
+}  // namespace
+
+TEST_F(FileReader, TwoFilesContinueIntoEachOtherWithoutAGapOrARepeat) {
+    // Lengths that are no whole number of chunks.
+    const auto first = test::NumberedFrames(3 * kChunkFrames + 1234, 2, 0);
+    const auto second = test::NumberedFrames(2 * kChunkFrames + 77, 2, 1000);
+    const std::string a = dir + "/a.wav";
+    const std::string b = dir + "/b.wav";
+    test::WriteWav(a, 2, 16, 44100, test::Bytes(first));
+    test::WriteWav(b, 2, 16, 44100, test::Bytes(second));
+
+    // The mixer's part of a continuation: the deck opens the next entry into the same decoder.
+    int ended = 0;
+    rig.mixer.onMessage = [&](uint32_t msg, WPARAM deck, LPARAM) {
+        if (msg == WM_TRACK_ENDED && ++ended == 1) {
+            if (OpenFileIntoDeck(static_cast<int>(deck), b)) {
+                trackDecoder[deck].SetContinue(true);
+            }
+        }
+        return LRESULT{0};
+    };
+    ASSERT_TRUE(OpenFileIntoDeck(1, a));
+    StartFileReader(1);
+    std::vector<std::string> sources;
+    const auto out = Drain(&sources);
+
+    std::vector<int16_t> expected = first;
+    expected.insert(expected.end(), second.begin(), second.end());
+    ASSERT_GE(out.size(), expected.size());
+    EXPECT_EQ(std::memcmp(out.data(), expected.data(), expected.size() * 2), 0);
+    for (size_t i = expected.size(); i < out.size(); ++i) {
+        ASSERT_EQ(out[i], 0) << "after the end";
+    }
+    EXPECT_EQ(out.size(), 6U * kChunkFrames * 2);
+    EXPECT_EQ(ended, 2);
+    ASSERT_EQ(sources.size(), 6U);
+    EXPECT_EQ(sources[2], a);
+    EXPECT_EQ(sources[3], b) << "the chunk completed by the next file carries its path";
+    EXPECT_EQ(sources[5], b);
+    for (uint32_t i = 0; i < kRingChunks; ++i) {
+        EXPECT_EQ(deckRing[1].chunkPosition[i], kNoChunkPosition);
+    }
+    EXPECT_EQ(rig.mixer.Count(WM_DECK_PRIMED), 0) << "a short run never primes";
+    EXPECT_FALSE(trackDecoder[1].IsOpen());
+}
+
+TEST_F(FileReader, WithoutANextEntryTheReaderLeavesAfterThePaddedChunk) {
+    const auto only = test::NumberedFrames(200 * kChunkFrames + 5, 2, 0);  // primes, then ends
+    const std::string a = dir + "/long.wav";
+    test::WriteWav(a, 2, 16, 44100, test::Bytes(only));
+    ASSERT_TRUE(OpenFileIntoDeck(1, a));
+    StartFileReader(1);
+    const auto out = Drain();
+    EXPECT_EQ(out.size(), 201U * kChunkFrames * 2);
+    EXPECT_EQ(std::memcmp(out.data(), only.data(), only.size() * 2), 0);
+    EXPECT_EQ(rig.mixer.Count(WM_DECK_PRIMED), 1);
+    EXPECT_EQ(rig.mixer.Count(WM_TRACK_ENDED), 1);
+    EXPECT_EQ(rig.mixer.Count(WM_CHUNK_FILLED), 201);
+}
+
+TEST_F(FileReader, AFileThatFailsToOpenLeavesTheDeckEmpty) {
+    EXPECT_FALSE(OpenFileIntoDeck(1, Fixture("random.mp3")));
+    EXPECT_FALSE(trackDecoder[1].IsOpen());
+    EXPECT_TRUE(trackDecoder[1].Path().empty());
+}
+
+TEST(TrackInfo, TheLoaderReadsTitleAndLengthOfRealFiles) {
+    TrackInfo info;
+    ASSERT_TRUE(ReadTrackInfo(Fixture("sweep.ogg"), info));
+    EXPECT_EQ(info.title, "Sweep Ogg Ünïcode");
+    EXPECT_NEAR(info.seconds, 3.0, 0.1);
+    EXPECT_FALSE(ReadTrackInfo(Fixture("text.wav"), info));
+}
