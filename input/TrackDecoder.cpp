@@ -34,6 +34,7 @@ constexpr const char* kAudioContainers =
     "mpc,mpc8,ape,wv,tta,tak,shorten,amr,voc,truehd,mlp,dsf,xwma,oma,mp2,mpegaudio";
 
 constexpr int kIoBufferBytes = 64 * 1024;
+constexpr unsigned kMaxIndexBytes = 32 * 1024;
 // Consecutive packets that fail to decode before the rest of the file counts as unreadable.
 constexpr int kMaxConsecutiveErrors = 500;
 // How far before the target a seek starts, tried in turn while a seek lands late.
@@ -121,6 +122,9 @@ struct Container {
         format->pb = io;
         format->flags |= AVFMT_FLAG_CUSTOM_IO;
         format->io_open = RefuseNestedOpen;
+        // Demuxers index what they read for seeking; a small cap keeps memory flat however long
+        // the file (seeks stay exact: they decode up to the target from wherever they land).
+        format->max_index_size = kMaxIndexBytes;
         AVDictionary* options = nullptr;
         av_dict_set(&options, "format_whitelist", kAudioContainers, 0);
         av_dict_set(&options, "protocol_whitelist", "file", 0);
