@@ -27,7 +27,8 @@ test: build
 	@cd build && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@./build/tev_bench
+	@./scripts/make-fixtures.sh build/fixtures --long
+	@TEV_FIXTURES=build/fixtures ./build/bench/tev_bench
 
 sanitize-address: deps
 	@cmake -S . -B build-asan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTEV_SANITIZE=address >/dev/null

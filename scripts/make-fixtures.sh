@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
 # Makes the sound files the decoder tests, the fuzzer's seed corpus and the benchmarks use, with
-# FFmpeg's own encoders. Usage: make-fixtures.sh OUTDIR. Files already made are kept.
+# FFmpeg's own encoders. Usage: make-fixtures.sh OUTDIR [--long]. Files already made are kept.
+# --long also makes two minutes of music-like sound in wav, mp3 and ogg for the benchmarks.
 set -euo pipefail
-out=${1:?usage: make-fixtures.sh OUTDIR}
+out=${1:?usage: make-fixtures.sh OUTDIR [--long]}
 mkdir -p "$out" "$out/seeds"
 cd "$out"
-[ -f .complete ] && exit 0
 
 ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+
+if [ "${2:-}" = "--long" ] && [ ! -f long/.complete ]; then
+    mkdir -p long
+    chords="aevalsrc=0.2*sin(2*PI*220*t)*(1+sin(2*PI*2*t))+0.15*sin(2*PI*330*t)+0.1*sin(2*PI*440*t+sin(2*PI*5*t))|0.2*sin(2*PI*277*t)+0.15*sin(2*PI*415*t)*(1+sin(2*PI*3*t))+0.1*sin(2*PI*554*t):s=44100:d=120"
+    ff -f lavfi -i "$chords" -f lavfi -i "anoisesrc=c=pink:a=0.1:d=120:r=44100" \
+       -filter_complex "[1]aformat=channel_layouts=stereo[n];[0][n]amix=inputs=2:normalize=0" \
+       -c:a pcm_s16le long/music.wav
+    ff -i long/music.wav -c:a libmp3lame -b:a 192k long/music.mp3
+    ff -i long/music.wav -c:a libvorbis -q:a 5 long/music.ogg
+    touch long/.complete
+fi
+[ -f .complete ] && exit 0
 
 # A 3-second sweep: every position in it sounds different, so a seek's landing can be found.
 sweep="aevalsrc=0.5*sin(2*PI*(200*t+300*t*t))|0.4*sin(2*PI*(250*t+280*t*t)):s=44100:d=3"
