@@ -29,6 +29,11 @@ ff -i sweep.wav -c:a libvorbis -q:a 5 -metadata title="Sweep Ogg Ünïcode" swee
 ff -i sweep.wav -c:a wmav2 -b:a 128k -metadata title="Sweep WMA" sweep.wma
 ff -i sweep.wav -c:a flac -metadata title="Sweep FLAC" sweep.flac
 ff -i sweep.wav -c:a aac -b:a 128k sweep.m4a
+# An mp3 whose only tag is the 128-byte ID3v1 tag at its end.
+ff -i sweep.wav -map_metadata -1 -c:a libmp3lame -b:a 128k -id3v2_version 0 -write_xing 0 id3v1.mp3
+field() { printf '%s' "$1"; head -c $(($2 - ${#1})) /dev/zero; }
+{ printf 'TAG'; field "Old Tag Only" 30; field "" 30; field "" 30; field "2006" 4; field "" 30
+  printf '\377'; } >> id3v1.mp3
 
 # VBR mp3 without a Xing header whose first second is quiet: FFmpeg's estimate from the first
 # frame's bit rate is far off. 1 s of near-silence, then 4 s of noise: 5 s in all.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "core/AppMessages.h"
@@ -216,6 +217,43 @@ TEST_F(Decoder, BadFilesFailCleanlyOrEndCleanly) {
         EXPECT_FALSE(all.empty());
         EXPECT_FALSE(decoder.IsOpen());
     }
+}
+
+TEST_F(Decoder, HeadersThatLieAboutTheLengthDecodeToACleanEnd) {
+    const auto source = test::NumberedFrames(10000, 2, 2);
+    auto bytes = test::Bytes(source);
+    WriteWav(Path("long-claim.wav"), 2, 16, 44100, bytes);
+    {
+        // Claim ten minutes of data where there are 10,000 frames.
+        std::fstream file(Path("long-claim.wav"), std::ios::in | std::ios::out | std::ios::binary);
+        const uint32_t claimed = 44100U * 4 * 600;
+        file.seekp(40);
+        file.write(reinterpret_cast<const char*>(&claimed), 4);
+    }
+    TrackDecoder decoder;
+    ASSERT_EQ(decoder.Open(Path("long-claim.wav")), S_OK);
+    auto all = ReadAll(decoder, 100);
+    EXPECT_EQ(std::memcmp(all.data(), source.data(), source.size() * 2), 0);
+    EXPECT_EQ(all.size(), 4U * kChunkFrames * 2);
+
+    // Claim 1,000 frames where there are 10,000 more after them: only what is claimed plays.
+    bytes.insert(bytes.end(), bytes.begin(), bytes.end());
+    WriteWav(Path("short-claim.wav"), 2, 16, 44100, bytes);
+    {
+        std::fstream file(Path("short-claim.wav"), std::ios::in | std::ios::out | std::ios::binary);
+        const uint32_t claimed = 1000U * 4;
+        file.seekp(40);
+        file.write(reinterpret_cast<const char*>(&claimed), 4);
+    }
+    ASSERT_EQ(decoder.Open(Path("short-claim.wav")), S_OK);
+    all = ReadAll(decoder, 100);
+    EXPECT_EQ(std::memcmp(all.data(), source.data(), 1000 * 4), 0);
+}
+
+TEST_F(Decoder, AnId3v1TitleAloneIsFound) {
+    TrackDecoder decoder;
+    ASSERT_EQ(decoder.Open(Fixture("id3v1.mp3")), S_OK);
+    EXPECT_EQ(decoder.GetTitle(), "Old Tag Only");
 }
 
 TEST_F(Decoder, SurroundIsMixedDownToStereoWithoutClipping) {
