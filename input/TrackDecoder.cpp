@@ -481,12 +481,11 @@ HRESULT TrackDecoder::Open(const std::string& path) {
         seconds = MeasureDurationByPackets(stream->fd, size, path);
     }
     const AVSampleFormat format = stream->codec->sample_fmt;
-    bitsPerSample_ = (format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P) ? 8 : 16;
+    bitsPerSample_ = (format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_U8P) ? 8U : 16U;
     channels_ = static_cast<uint32_t>(stream->outChannels);
     sampleRate_ = static_cast<uint32_t>(stream->rate);
-    sampleBytes_ = kChunkFrames * SourceBytesPerFrame();
     durationSeconds_ = seconds;
-    totalBytes_ = static_cast<uint64_t>(seconds * sampleRate_ * SourceBytesPerFrame());
+    totalBytes_ = static_cast<uint64_t>(seconds * SampleRate() * SourceBytesPerFrame());
     stream_ = std::move(stream);
     open_.exchange(1);
     return S_OK;
@@ -566,7 +565,7 @@ void TrackDecoder::Seek(double fraction) {
         fraction = 0.0;  // also NaN
     }
     fraction = std::min(fraction, 1.0);
-    const auto target = static_cast<int64_t>(fraction * durationSeconds_ * sampleRate_);
+    const auto target = static_cast<int64_t>(fraction * durationSeconds_.load() * SampleRate());
     bool landed = false;
     for (const double margin : kSeekMarginsSeconds) {
         if (stream_->SeekNear(target, margin)) {
@@ -575,21 +574,21 @@ void TrackDecoder::Seek(double fraction) {
         }
     }
     if (!landed) {
-        stream_->SeekNear(target, static_cast<double>(target) / sampleRate_ + 1.0);  // from 0
+        stream_->SeekNear(target, static_cast<double>(target) / SampleRate() + 1.0);  // from 0
     }
     bytesDecoded_.store(static_cast<uint64_t>(target) * SourceBytesPerFrame(),
                         std::memory_order_relaxed);
 }
 
 double TrackDecoder::GetDuration() const {
-    return stream_ ? durationSeconds_ : 0.0;
+    return open_.load() != 0 ? durationSeconds_.load() : 0.0;
 }
 
 double TrackDecoder::GetPosition() const {
-    if (open_.load() == 0 || sampleRate_ == 0) {
+    if (open_.load() == 0 || SampleRate() == 0) {
         return 0.0;
     }
-    return static_cast<double>(BytesDecoded()) / (sampleRate_ * SourceBytesPerFrame());
+    return static_cast<double>(BytesDecoded()) / (SampleRate() * SourceBytesPerFrame());
 }
 
 std::string TrackDecoder::GetTitle() const {

@@ -18,7 +18,8 @@ namespace tev {
 // (no URLs, no play lists that name other files or the network).
 //
 // Threads: used by one thread at a time (the open thread, the reader, or the open thread again
-// while the reader waits in its WM_TRACK_ENDED). GetPosition may be called from any thread.
+// while the reader waits in its WM_TRACK_ENDED). The accessors, GetPosition and GetDuration may
+// be called from any thread.
 class TrackDecoder {
   public:
     TrackDecoder();
@@ -44,33 +45,35 @@ class TrackDecoder {
     double GetPosition() const;    // seconds decoded so far; 0.0 when closed
     std::string GetTitle() const;  // empty when the file has none
 
-    uint32_t SampleRate() const { return sampleRate_; }
-    uint32_t Channels() const { return channels_; }            // 1 or 2 (more are mixed down to 2)
-    uint32_t BitsPerSample() const { return bitsPerSample_; }  // 8 or 16
+    uint32_t SampleRate() const { return sampleRate_.load(std::memory_order_relaxed); }
+    // 1 or 2 (more are mixed down to 2)
+    uint32_t Channels() const { return channels_.load(std::memory_order_relaxed); }
+    // 8 or 16
+    uint32_t BitsPerSample() const { return bitsPerSample_.load(std::memory_order_relaxed); }
     // Source bytes per read: 5,880 for mono, 11,760 otherwise (for 16-bit sources).
-    uint32_t SampleBytes() const { return sampleBytes_; }
-    uint64_t TotalBytes() const { return totalBytes_; }
+    uint32_t SampleBytes() const { return kChunkFrames * SourceBytesPerFrame(); }
+    uint64_t TotalBytes() const { return totalBytes_.load(std::memory_order_relaxed); }
     uint64_t BytesDecoded() const { return bytesDecoded_.load(std::memory_order_relaxed); }
     bool IsOpen() const { return open_.load() != 0; }
     const std::string& Path() const { return path_; }
     void SetContinue(bool on) { continue_.exchange(on ? 1 : 0); }
-    bool Continues() const { return continue_.load() != 0; }
 
   private:
     struct Stream;
 
     // Frames of 16-bit stereo written at out, up to `frames`; fewer only at the end of the file.
     uint32_t Fill(int16_t* out, uint32_t frames);
-    uint32_t SourceBytesPerFrame() const { return channels_ * bitsPerSample_ / 8; }
+    uint32_t SourceBytesPerFrame() const { return Channels() * BitsPerSample() / 8; }
 
     std::unique_ptr<Stream> stream_;
     std::string path_;
-    uint32_t bitsPerSample_ = 16;
-    uint32_t channels_ = 2;
-    uint32_t sampleBytes_ = 0;
-    uint32_t sampleRate_ = 44100;
-    uint64_t totalBytes_ = 0;
-    double durationSeconds_ = 0.0;
+    // Written by Open; atomic because the deck may ask for the position or the length while a
+    // continuation opens the next file on another thread.
+    std::atomic<uint32_t> bitsPerSample_{16};
+    std::atomic<uint32_t> channels_{2};
+    std::atomic<uint32_t> sampleRate_{44100};
+    std::atomic<uint64_t> totalBytes_{0};
+    std::atomic<double> durationSeconds_{0.0};
     std::atomic<uint64_t> bytesDecoded_{0};
     std::atomic<uint32_t> open_{0};
     std::atomic<uint32_t> continue_{0};
