@@ -4,12 +4,14 @@
 # --long also makes two minutes of music-like sound in wav, mp3 and ogg for the benchmarks.
 set -euo pipefail
 out=${1:?usage: make-fixtures.sh OUTDIR [--long]}
+# Files made by another version of this script are made again.
+stamp=$(sha1sum "$0" | cut -d' ' -f1)
 mkdir -p "$out" "$out/seeds"
 cd "$out"
 
 ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
 
-if [ "${2:-}" = "--long" ] && [ ! -f long/.complete ]; then
+if [ "${2:-}" = "--long" ] && [ "$(cat long/.complete 2>/dev/null)" != "$stamp" ]; then
     mkdir -p long
     chords="aevalsrc=0.2*sin(2*PI*220*t)*(1+sin(2*PI*2*t))+0.15*sin(2*PI*330*t)+0.1*sin(2*PI*440*t+sin(2*PI*5*t))|0.2*sin(2*PI*277*t)+0.15*sin(2*PI*415*t)*(1+sin(2*PI*3*t))+0.1*sin(2*PI*554*t):s=44100:d=120"
     ff -f lavfi -i "$chords" -f lavfi -i "anoisesrc=c=pink:a=0.1:d=120:r=44100" \
@@ -17,9 +19,9 @@ if [ "${2:-}" = "--long" ] && [ ! -f long/.complete ]; then
        -c:a pcm_s16le long/music.wav
     ff -i long/music.wav -c:a libmp3lame -b:a 192k long/music.mp3
     ff -i long/music.wav -c:a libvorbis -q:a 5 long/music.ogg
-    touch long/.complete
+    echo "$stamp" > long/.complete
 fi
-[ -f .complete ] && exit 0
+[ "$(cat .complete 2>/dev/null)" = "$stamp" ] && exit 0
 
 # A 3-second sweep: every position in it sounds different, so a seek's landing can be found.
 sweep="aevalsrc=0.5*sin(2*PI*(200*t+300*t*t))|0.4*sin(2*PI*(250*t+280*t*t)):s=44100:d=3"
@@ -73,4 +75,4 @@ ff -f lavfi -i "sine=f=440:d=0.3:r=22050" -c:a libvorbis -q:a 0 seeds/tone.ogg
 ff -f lavfi -i "sine=f=440:d=0.2:r=8000" -c:a flac seeds/tone.flac
 ff -f lavfi -i "sine=f=440:d=0.3:r=22050" -c:a wmav2 -b:a 32k seeds/tone.wma
 
-touch .complete
+echo "$stamp" > .complete
