@@ -1,0 +1,136 @@
+#include "platform/SoundCard.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace tev {
+
+SoundDevice::~SoundDevice() {
+    for (auto& slot : buffers_) {
+        slot.store(nullptr, std::memory_order_release);
+    }
+    card_.epoch().WaitUntilQuiet();
+}
+
+SoundBuffer* SoundDevice::CreateBuffer(uint32_t bytes, uint32_t sampleRate) {
+    for (auto& slot : buffers_) {
+        if (slot.load(std::memory_order_relaxed) == nullptr) {
+            auto buffer = std::make_unique<SoundBuffer>(bytes, sampleRate, card_.epoch());
+            SoundBuffer* raw = buffer.get();
+            owned_.push_back(std::move(buffer));
+            slot.store(raw, std::memory_order_release);
+            return raw;
+        }
+    }
+    return nullptr;
+}
+
+void SoundDevice::DestroyBuffer(SoundBuffer* buffer) {
+    if (buffer == nullptr) {
+        return;
+    }
+    for (auto& slot : buffers_) {
+        if (slot.load(std::memory_order_relaxed) == buffer) {
+            slot.store(nullptr, std::memory_order_release);
+        }
+    }
+    card_.epoch().WaitUntilQuiet();
+    std::erase_if(owned_, [buffer](const auto& owned) { return owned.get() == buffer; });
+}
+
+uint32_t SoundDevice::SampleRate() const {
+    return card_.sampleRate();
+}
+
+void SoundDevice::Mix(float* out, int frames, float* scratch) noexcept {
+    std::fill(out, out + 2 * frames, 0.0F);
+    for (auto& slot : buffers_) {
+        if (SoundBuffer* buffer = slot.load(std::memory_order_acquire)) {
+            buffer->MixInto(out, frames, card_.sampleRate(), scratch);
+        }
+    }
+}
+
+SoundCard::SoundCard(std::string name, int channels, uint32_t sampleRate)
+    : name_(std::move(name)),
+      channels_(channels == 4 ? 4 : 2),
+      sampleRate_(sampleRate),
+      mix_(static_cast<size_t>(kMaxBlockFrames) * 2),
+      scratch_(static_cast<size_t>(kMaxBlockFrames) * 2) {
+    outputs_[0] = std::make_unique<SoundDevice>(*this, 0);
+    if (channels_ == 4) {
+        outputs_[1] = std::make_unique<SoundDevice>(*this, 1);
+    }
+}
+
+SoundCard::~SoundCard() = default;
+
+SoundDevice* SoundCard::Output(int pair) {
+    return (pair == 0 || pair == 1) ? outputs_[pair].get() : nullptr;
+}
+
+void SoundCard::RenderBlock(float* out, int frames) noexcept {
+    epoch_.Enter();
+    int done = 0;
+    bool clipped = false;
+    while (done < frames) {
+        const int n = std::min(frames - done, kMaxBlockFrames);
+        float* block = out + static_cast<ptrdiff_t>(done) * channels_;
+        for (int pair = 0; pair < channels_ / 2; ++pair) {
+            outputs_[pair]->Mix(mix_.data(), n, scratch_.data());
+            for (int i = 0; i < n; ++i) {
+                for (int c = 0; c < 2; ++c) {
+                    float v = mix_[static_cast<size_t>(2 * i + c)];
+                    // The sum of several loud buffers is clipped at full scale, never wrapped.
+                    if (v > 1.0F || v < -1.0F) {
+                        clipped = true;
+                        v = std::clamp(v, -1.0F, 1.0F);
+                    }
+                    block[i * channels_ + 2 * pair + c] = v;
+                }
+            }
+        }
+        done += n;
+    }
+    if (clipped) {
+        clipped_.fetch_add(1, std::memory_order_relaxed);
+    }
+    epoch_.Leave();
+}
+
+ManualClockCard::ManualClockCard(int channels, uint32_t sampleRate)
+    : SoundCard("Manual clock", channels, sampleRate) {}
+
+void ManualClockCard::RenderInto(std::span<float> out) noexcept {
+    RenderBlock(out.data(), static_cast<int>(out.size() / static_cast<size_t>(channels())));
+}
+
+std::vector<float> ManualClockCard::Render(int frames) {
+    std::vector<float> out(static_cast<size_t>(frames) * static_cast<size_t>(channels()));
+    RenderInto(out);
+    return out;
+}
+
+NullCard::NullCard(int channels, uint32_t sampleRate)
+    : SoundCard("No sound device", channels, sampleRate) {
+    clock_ = std::thread([this] {
+        constexpr int kBlock = 256;
+        std::vector<float> block(static_cast<size_t>(kBlock) *
+                                 static_cast<size_t>(this->channels()));
+        const auto period =
+            std::chrono::duration<double>(static_cast<double>(kBlock) / this->sampleRate());
+        auto next = std::chrono::steady_clock::now();
+        while (running_.load(std::memory_order_acquire)) {
+            RenderBlock(block.data(), kBlock);
+            next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
+            std::this_thread::sleep_until(next);
+        }
+    });
+}
+
+NullCard::~NullCard() {
+    running_.store(false, std::memory_order_release);
+    clock_.join();
+}
+
+}  // namespace tev

@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <complex>
+#include <cstdlib>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "platform/SoundCard.h"
+
+using namespace tev;
+
+// Counts allocations while armed, to show the render path makes none.
+namespace {
+std::atomic<bool> gCountAllocations{false};
+std::atomic<int> gAllocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (gCountAllocations.load(std::memory_order_relaxed)) {
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A buffer of `frames` frames holding a tone on both channels.
+std::vector<int16_t> Tone(int frames, double hz, double amplitude, uint32_t rate = 44100) {
+    std::vector<int16_t> samples;
+    for (int i = 0; i < frames; ++i) {
+        const auto v = static_cast<int16_t>(
+            std::lround(amplitude * 32767.0 * std::sin(2 * kPi * hz * i / rate)));
+        samples.push_back(v);
+        samples.push_back(v);
+    }
+    return samples;
+}
+
+SoundBuffer* Loaded(SoundDevice& device, const std::vector<int16_t>& samples,
+                    uint32_t rate = 44100) {
+    const auto bytes = static_cast<uint32_t>(samples.size() * 2);
+    SoundBuffer* buffer = device.CreateBuffer(bytes, rate);
+    EXPECT_EQ(buffer->Write(0, samples.data(), bytes), S_OK);
+    return buffer;
+}
+
+double Peak(const std::vector<float>& out, int channel, int channels, size_t skipFrames) {
+    double peak = 0;
+    for (size_t i = skipFrames * channels + channel; i < out.size(); i += channels) {
+        peak = std::max(peak, std::abs(static_cast<double>(out[i])));
+    }
+    return peak;
+}
+
+void Fft(std::vector<std::complex<double>>& a) {
+    const size_t n = a.size();
+    for (size_t i = 1, j = 0; i < n; ++i) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1) {
+            j ^= bit;
+        }
+        j ^= bit;
+        if (i < j) {
+            std::swap(a[i], a[j]);
+        }
+    }
+    for (size_t len = 2; len <= n; len <<= 1) {
+        const std::complex<double> w = std::polar(1.0, -2 * kPi / static_cast<double>(len));
+        for (size_t i = 0; i < n; i += len) {
+            std::complex<double> wk = 1;
+            for (size_t k = 0; k < len / 2; ++k) {
+                const auto u = a[i + k];
+                const auto v = a[i + k + len / 2] * wk;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+                wk *= w;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+TEST(SoundLayer, AToneComesOutAtTheLevelOfItsVolumeAndPan) {
+    ManualClockCard card;
+    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(44100, 1000, 0.5));
+    buffer->SetVolume(-600);
+    buffer->SetPan(2000);
+    buffer->Play(true);
+    const auto out = card.Render(8192);
+    EXPECT_NEAR(Peak(out, 0, 2, 1024), 0.5 * std::pow(10.0, -2600 / 2000.0), 0.003);
+    EXPECT_NEAR(Peak(out, 1, 2, 1024), 0.5 * std::pow(10.0, -600 / 2000.0), 0.003);
+
+    buffer->SetVolume(0);
+    buffer->SetPan(-10000);
+    const auto left = card.Render(8192);
+    EXPECT_NEAR(Peak(left, 0, 2, 1024), 0.5, 0.003);
+    EXPECT_EQ(Peak(left, 1, 2, 1024), 0.0) << "the far side of a full pan is silent";
+    buffer->SetVolume(SoundBuffer::kVolumeMin);
+    const auto silent = card.Render(4096);
+    EXPECT_EQ(Peak(silent, 0, 2, 1024), 0.0);
+}
+
+TEST(SoundLayer, AtItsOwnRateABufferPlaysItsSamplesExactly) {
+    ManualClockCard card;
+    std::vector<int16_t> samples;
+    for (int i = 0; i < 2000; ++i) {
+        samples.push_back(static_cast<int16_t>(i * 13));
+        samples.push_back(static_cast<int16_t>(-i * 7));
+    }
+    SoundBuffer* buffer = Loaded(*card.Output(0), samples);
+    buffer->Play(true);
+    card.Render(1000);  // past the start ramp
+    const auto out = card.Render(500);
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_EQ(std::lround(out[2 * i] * 32768.0), samples[2 * (1000 + i)]);
+        ASSERT_EQ(std::lround(out[2 * i + 1] * 32768.0), samples[2 * (1000 + i) + 1]);
+    }
+    EXPECT_EQ(buffer->GetCurrentPosition(), 1500U * 4);
+}
+
+TEST(SoundLayer, NotificationsFireOncePerSlotEndInOrder) {
+    ManualClockCard card;
+    constexpr uint32_t kSlotFrames = 1000;
+    constexpr int kSlots = 6;
+    SoundBuffer* buffer = card.Output(0)->CreateBuffer(kSlotFrames * 4 * kSlots, 44100);
+    std::vector<std::unique_ptr<Event>> events;
+    std::vector<SoundBuffer::Notification> positions;
+    for (int k = 0; k < kSlots; ++k) {
+        events.push_back(std::make_unique<Event>(Event::Auto, false));
+        positions.push_back({(k + 1) * kSlotFrames * 4 - 1, events.back().get()});
+    }
+    ASSERT_EQ(buffer->SetNotificationPositions(positions), S_OK);
+    buffer->Play(true);
+    std::vector<int> fired;
+    for (int block = 0; block < 2 * kSlots * 10; ++block) {
+        card.Render(100);
+        for (int k = 0; k < kSlots; ++k) {
+            if (events[static_cast<size_t>(k)]->TryWait()) {
+                fired.push_back(k);
+                const uint32_t cursor = buffer->GetCurrentPosition();
+                EXPECT_EQ(cursor % (kSlotFrames * 4), 0U) << "fired at " << cursor;
+            }
+        }
+    }
+    ASSERT_EQ(fired.size(), 2U * kSlots);
+    for (size_t i = 0; i < fired.size(); ++i) {
+        EXPECT_EQ(fired[i], static_cast<int>(i % kSlots));
+    }
+    EXPECT_EQ(buffer->SetNotificationPositions(positions), E_UNEXPECTED) << "only before play";
+}
+
+TEST(SoundLayer, AFasterFrequencyRaisesThePitchCleanly) {
+    ManualClockCard card;
+    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(44100, 5000, 0.5));
+    ASSERT_EQ(buffer->SetFrequency(47628), S_OK);  // x1.08
+    buffer->Play(true);
+    card.Render(2048);
+    constexpr size_t kN = 32768;
+    const auto out = card.Render(kN);
+    std::vector<std::complex<double>> spectrum(kN);
+    for (size_t i = 0; i < kN; ++i) {
+        // Blackman-Harris window: its side lobes lie below -92 dB.
+        const double x = 2 * kPi * static_cast<double>(i) / (kN - 1);
+        const double w =
+            0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) - 0.01168 * std::cos(3 * x);
+        spectrum[i] = out[2 * i] * w;
+    }
+    Fft(spectrum);
+    size_t peakBin = 0;
+    double peak = 0;
+    for (size_t b = 1; b < kN / 2; ++b) {
+        if (std::abs(spectrum[b]) > peak) {
+            peak = std::abs(spectrum[b]);
+            peakBin = b;
+        }
+    }
+    const double binHz = 44100.0 / kN;
+    EXPECT_NEAR(static_cast<double>(peakBin) * binHz, 5400.0, 2 * binHz);
+    double worst = 0;
+    for (size_t b = 1; b < kN / 2; ++b) {
+        if (b + 6 < peakBin || b > peakBin + 6) {
+            worst = std::max(worst, std::abs(spectrum[b]));
+        }
+    }
+    EXPECT_LT(20 * std::log10(worst / peak), -70.0) << "spurs at " << 20 * std::log10(worst / peak);
+}
+
+TEST(SoundLayer, AVolumeStepIsRampedWithoutAJump) {
+    ManualClockCard card;
+    std::vector<int16_t> level(2 * 8000, 16384);  // a steady half-scale level
+    SoundBuffer* buffer = Loaded(*card.Output(0), level);
+    buffer->Play(true);
+    card.Render(1000);
+    buffer->SetVolume(SoundBuffer::kVolumeMin);
+    auto out = card.Render(1000);
+    buffer->SetVolume(0);
+    const auto back = card.Render(1000);
+    out.insert(out.end(), back.begin(), back.end());
+    double biggest = 0;
+    for (size_t i = 2; i < out.size(); i += 2) {
+        biggest = std::max(biggest, std::abs(static_cast<double>(out[i]) - out[i - 2]));
+    }
+    EXPECT_LE(biggest, 0.5 / 256 + 1e-6);
+    EXPECT_EQ(out[2 * 999], 0.0F) << "the ramp reaches silence";
+}
+
+TEST(SoundLayer, RenderingAllocatesNothing) {
+    ManualClockCard card(4);
+    for (int pair = 0; pair < 2; ++pair) {
+        for (int i = 0; i < 4; ++i) {
+            SoundBuffer* buffer = Loaded(*card.Output(pair), Tone(20000, 440 * (i + 1), 0.2));
+            buffer->SetFrequency(47000 + 100 * i);
+            buffer->Play(true);
+        }
+    }
+    std::vector<float> out(4096 * 4);
+    gAllocations = 0;
+    gCountAllocations = true;
+    for (int i = 0; i < 20; ++i) {
+        card.RenderInto(out);
+    }
+    gCountAllocations = false;
+    EXPECT_EQ(gAllocations.load(), 0);
+}
+
+TEST(SoundLayer, AFourChannelCardKeepsItsPairsApart) {
+    ManualClockCard card(4);
+    ASSERT_NE(card.Output(1), nullptr);
+    Loaded(*card.Output(0), Tone(10000, 440, 0.5))->Play(true);
+    Loaded(*card.Output(1), Tone(10000, 660, 0.25))->Play(true);
+    const auto out = card.Render(4096);
+    EXPECT_NEAR(Peak(out, 0, 4, 512), 0.5, 0.01);
+    EXPECT_NEAR(Peak(out, 2, 4, 512), 0.25, 0.01);
+    ManualClockCard front(4);
+    Loaded(*front.Output(0), Tone(10000, 440, 0.5))->Play(true);
+    const auto only = front.Render(2048);
+    EXPECT_EQ(Peak(only, 2, 4, 0), 0.0);
+    EXPECT_EQ(Peak(only, 3, 4, 0), 0.0);
+    ManualClockCard stereo(2);
+    EXPECT_EQ(stereo.Output(1), nullptr);
+}
+
+TEST(SoundLayer, ALoudSumIsClippedNotWrapped) {
+    ManualClockCard card;
+    std::vector<int16_t> loud(2 * 4000, 30000);
+    Loaded(*card.Output(0), loud)->Play(true);
+    Loaded(*card.Output(0), loud)->Play(true);
+    const auto out = card.Render(2000);
+    EXPECT_EQ(out[2 * 1999], 1.0F);
+    EXPECT_GT(card.ClippedBlocks(), 0U);
+}
+
+TEST(SoundLayer, APlayOnceBufferStopsAtItsEnd) {
+    ManualClockCard card;
+    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(1000, 440, 0.5));
+    buffer->Play(false);
+    EXPECT_EQ(buffer->Status(), SoundBuffer::kStatusPlaying);
+    card.Render(1500);
+    EXPECT_FALSE(buffer->IsPlaying());
+    ASSERT_EQ(buffer->SetCurrentPosition(400), S_OK);
+    EXPECT_EQ(buffer->GetCurrentPosition(), 400U);
+    buffer->Play(true);
+    EXPECT_EQ(buffer->Status(), SoundBuffer::kStatusPlaying | SoundBuffer::kStatusLooping);
+    card.Render(100);
+    EXPECT_EQ(buffer->GetCurrentPosition(), 400U + 400);
+    EXPECT_EQ(buffer->SetVolume(1), E_UNEXPECTED);
+    EXPECT_EQ(buffer->SetPan(10001), E_UNEXPECTED);
+    EXPECT_EQ(buffer->SetFrequency(99), E_UNEXPECTED);
+}
+
+namespace {
+
+class Halve : public EffectChain {
+  public:
+    void Process(float* samples, int frames, int) noexcept override {
+        for (int i = 0; i < 2 * frames; ++i) {
+            samples[i] *= 0.5F;
+        }
+    }
+};
+
+}  // namespace
+
+TEST(SoundLayer, ChainsSwapAndBuffersGoWhileTheAudioThreadRenders) {
+    ManualClockCard card;
+    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(20000, 440, 0.5));
+    buffer->Play(true);
+    std::atomic<bool> running{true};
+    std::thread audio([&] {
+        std::vector<float> out(256 * 2);
+        while (running.load()) {
+            card.RenderInto(out);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        buffer->SetEffectChain(i % 2 == 0 ? std::make_unique<Halve>() : nullptr);
+        buffer->SetVolume(-(i % 50) * 100);
+        buffer->SetPan((i % 21 - 10) * 1000);
+        buffer->SetFrequency(44100 + 10 * i);
+        SoundBuffer* extra = Loaded(*card.Output(0), Tone(4000, 880, 0.1));
+        extra->Play(true);
+        card.Output(0)->DestroyBuffer(extra);
+    }
+    running = false;
+    audio.join();
+    buffer->SetEffectChain(std::make_unique<Halve>());
+    buffer->SetVolume(0);
+    buffer->SetPan(0);
+    buffer->SetFrequency(0);
+    card.Render(4096);
+    EXPECT_NEAR(Peak(card.Render(4096), 0, 2, 0), 0.25, 0.01);
+}
+
+TEST(SoundLayer, TheNullCardKeepsTime) {
+    NullCard card;
+    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(44100, 440, 0.5));
+    buffer->Play(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const uint32_t frames = buffer->GetCurrentPosition() / 4;
+    EXPECT_GT(frames, 44100U * 0.1);
+    EXPECT_LT(frames, 44100U * 0.6);
+    card.Output(0)->DestroyBuffer(buffer);
+}
