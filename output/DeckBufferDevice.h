@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/EngineState.h"
+#include "platform/SoundCard.h"
+#include "platform/StatusCodes.h"
+
+namespace tev {
+
+// Deck buffer geometry: 120 slots of one chunk, 8 s at 44,100 Hz.
+inline constexpr uint32_t kDeckSlots = 120;
+inline constexpr uint32_t kDeckBufferBytes = kDeckSlots * kChunkBytes;  // 1,411,200
+// Where a direction change mirrors a play cursor: the buffer's size less one slot.
+inline constexpr uint32_t kMirrorBase = kDeckBufferBytes - kChunkBytes;  // 1,399,440
+
+// One output's sound device with a forward and a backward streaming buffer per deck. The two
+// buffers of a deck hold mirrored copies of what was played, so that play can turn round.
+// [UI thread] every operation.
+class DeckBufferDevice {
+  public:
+    struct Deck {
+        std::string effectName = "No Effect";
+        bool equalizerActive = false;
+        int32_t forwardWriteCursor = 0;
+        int32_t backwardWriteCursor = 0;
+        SoundBuffer* forwardBuffer = nullptr;
+        SoundBuffer* backwardBuffer = nullptr;
+        uint32_t sampleRate = 44100;
+    };
+
+    // `card` is shared by the two outputs of a split card; `pair` chooses its front or rear pair.
+    DeckBufferDevice(std::shared_ptr<SoundCard> card, int pair);
+    ~DeckBufferDevice();
+    DeckBufferDevice(const DeckBufferDevice&) = delete;
+    DeckBufferDevice& operator=(const DeckBufferDevice&) = delete;
+
+    bool rearPair() const { return pair_ == 1; }
+    SoundDevice* device() const { return device_; }
+    const Deck& deck(int d) const { return decks_[d]; }
+
+    HRESULT CreateDeckBuffers(int deck, uint32_t sampleRate, bool withNotify, bool withBackward);
+    HRESULT WriteForwardChunk(int deck, const int16_t* samples);
+    HRESULT WriteBackwardChunk(int deck, const int16_t* samples);
+    bool IsPlayingForward(int deck) const;
+    bool IsPlayingBackward(int deck) const;
+    int32_t ForwardWriteCursor(int deck) const { return decks_[deck].forwardWriteCursor; }
+    int32_t ForwardPlayCursor(int deck) const;
+    int32_t BackwardPlayCursor(int deck) const;
+    HRESULT SetPlayPosition(int deck, uint32_t bytes);
+    HRESULT SetFrequency(int deck, uint32_t hz);
+    HRESULT SetVolume(int deck, int32_t volume);  // hundredths of a decibel, on both buffers
+    HRESULT SetPan(int deck, int32_t pan);
+    HRESULT PlayForward(int deck);
+    HRESULT StopDeck(int deck);
+    HRESULT SwitchToForward(int deck);
+    HRESULT SwitchToBackward(int deck);
+    void Release();
+
+    // Fade-in start and fade-out stop of one buffer: 500 volume steps at least 0.1 ms apart,
+    // dispatching messages meanwhile. -1 when the buffer already is in the asked state.
+    static HRESULT PlayFaded(SoundBuffer* buffer);
+    static HRESULT StopFaded(SoundBuffer* buffer);
+
+  private:
+    void ReleaseDeck(int deck);
+
+    std::shared_ptr<SoundCard> card_;
+    int pair_;
+    SoundDevice* device_;
+    Deck decks_[kDeckCount];
+};
+
+}  // namespace tev

@@ -1,0 +1,112 @@
+#include "output/SoundOutput.h"
+
+namespace tev {
+
+void SoundOutput::Open(std::shared_ptr<SoundCard> card, int pair, std::string deviceName) {
+    Release();
+    if (card == nullptr || card->Output(pair) == nullptr) {
+        return;
+    }
+    deviceName_ = std::move(deviceName);
+    deckDevice_ = std::make_unique<DeckBufferDevice>(std::move(card), pair);
+}
+
+void SoundOutput::Release() {
+    deckDevice_.reset();
+    deviceName_.clear();
+}
+
+int32_t SoundOutput::VolumeFromGain(double gain) {
+    if (gain == 1.0) {
+        return 0;
+    }
+    if (!(gain > 0.0001)) {
+        return -10000;  // also NaN
+    }
+    if (gain > 1.0) {
+        return 0;
+    }
+    return static_cast<int32_t>(5600 * gain) - 5600;
+}
+
+int32_t SoundOutput::PanFromBalance(double pan) {
+    if (pan <= -1.0) {
+        return -10000;
+    }
+    if (pan >= 1.0) {
+        return 10000;
+    }
+    if (!(pan == pan)) {
+        return 0;
+    }
+    return static_cast<int32_t>(pan * 10000);
+}
+
+HRESULT SoundOutput::CreateDeckBuffers(int deck, uint32_t sampleRate, bool withNotify,
+                                       bool withBackward) {
+    return deckDevice_ ? deckDevice_->CreateDeckBuffers(deck, sampleRate, withNotify, withBackward)
+                       : S_OK;
+}
+
+HRESULT SoundOutput::WriteForwardChunk(int deck, const int16_t* samples) {
+    return deckDevice_ ? deckDevice_->WriteForwardChunk(deck, samples) : S_OK;
+}
+
+HRESULT SoundOutput::WriteBackwardChunk(int deck, const int16_t* samples) {
+    return deckDevice_ ? deckDevice_->WriteBackwardChunk(deck, samples) : S_OK;
+}
+
+bool SoundOutput::IsPlayingForward(int deck) const {
+    return deckDevice_ && deckDevice_->IsPlayingForward(deck);
+}
+
+bool SoundOutput::IsPlayingBackward(int deck) const {
+    return deckDevice_ && deckDevice_->IsPlayingBackward(deck);
+}
+
+int32_t SoundOutput::ForwardWriteCursor(int deck) const {
+    return deckDevice_ ? deckDevice_->ForwardWriteCursor(deck) : 0;
+}
+
+int32_t SoundOutput::ForwardPlayCursor(int deck) const {
+    return deckDevice_ ? deckDevice_->ForwardPlayCursor(deck) : 0;
+}
+
+int32_t SoundOutput::BackwardPlayCursor(int deck) const {
+    return deckDevice_ ? deckDevice_->BackwardPlayCursor(deck) : 0;
+}
+
+HRESULT SoundOutput::SetPlayPosition(int deck, uint32_t bytes) {
+    return deckDevice_ ? deckDevice_->SetPlayPosition(deck, bytes) : S_OK;
+}
+
+HRESULT SoundOutput::SetFrequency(int deck, uint32_t hz) {
+    deckFrequency_[deck] = hz;
+    return deckDevice_ ? deckDevice_->SetFrequency(deck, hz) : S_OK;
+}
+
+HRESULT SoundOutput::SetDeckVolume(int deck, double gain) {
+    return deckDevice_ ? deckDevice_->SetVolume(deck, VolumeFromGain(gain)) : S_OK;
+}
+
+HRESULT SoundOutput::SetDeckPan(int deck, double pan) {
+    return deckDevice_ ? deckDevice_->SetPan(deck, PanFromBalance(pan)) : S_OK;
+}
+
+HRESULT SoundOutput::PlayForward(int deck) {
+    return deckDevice_ ? deckDevice_->PlayForward(deck) : S_OK;
+}
+
+HRESULT SoundOutput::StopDeck(int deck) {
+    return deckDevice_ ? deckDevice_->StopDeck(deck) : S_OK;
+}
+
+HRESULT SoundOutput::SwitchToForward(int deck) {
+    return deckDevice_ ? deckDevice_->SwitchToForward(deck) : S_OK;
+}
+
+HRESULT SoundOutput::SwitchToBackward(int deck) {
+    return deckDevice_ ? deckDevice_->SwitchToBackward(deck) : S_OK;
+}
+
+}  // namespace tev

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "output/DeckBufferDevice.h"
+
+namespace tev {
+
+// One of the two outputs, main or monitor. Without a device it accepts every call and stays
+// silent: operations do nothing and queries answer 0 or false. [UI thread] every operation.
+class SoundOutput {
+  public:
+    SoundOutput() = default;
+
+    // Takes a device: a card's front pair (or the whole card) or its rear pair. Drops the
+    // previous one first.
+    void Open(std::shared_ptr<SoundCard> card, int pair, std::string deviceName);
+    void Release();
+    bool HasDevice() const { return deckDevice_ != nullptr; }
+    const std::string& deviceName() const { return deviceName_; }
+    DeckBufferDevice* deckDevice() const { return deckDevice_.get(); }
+
+    HRESULT CreateDeckBuffers(int deck, uint32_t sampleRate, bool withNotify, bool withBackward);
+    HRESULT WriteForwardChunk(int deck, const int16_t* samples);
+    HRESULT WriteBackwardChunk(int deck, const int16_t* samples);
+    bool IsPlayingForward(int deck) const;
+    bool IsPlayingBackward(int deck) const;
+    int32_t ForwardWriteCursor(int deck) const;
+    int32_t ForwardWriteSlot(int deck) const { return ForwardWriteCursor(deck) / kChunkBytes; }
+    int32_t ForwardPlayCursor(int deck) const;
+    int32_t ForwardPlaySlot(int deck) const { return ForwardPlayCursor(deck) / kChunkBytes; }
+    int32_t BackwardPlayCursor(int deck) const;
+    HRESULT SetPlayPosition(int deck, uint32_t bytes);
+    HRESULT SetFrequency(int deck, uint32_t hz);
+    uint32_t DeckFrequency(int deck) const { return deckFrequency_[deck]; }
+    HRESULT SetDeckVolume(int deck, double gain);
+    HRESULT SetDeckPan(int deck, double pan);
+    HRESULT PlayForward(int deck);
+    HRESULT StopDeck(int deck);
+    HRESULT SwitchToForward(int deck);
+    HRESULT SwitchToBackward(int deck);
+
+    // Gain 0 ... 1 as hundredths of a decibel: a straight line from -56 dB to 0 dB, silence at
+    // 0.0001 and below.
+    static int32_t VolumeFromGain(double gain);
+    // Pan -1 ... 1 as hundredths of a decibel, -10,000 (left) ... 10,000 (right).
+    static int32_t PanFromBalance(double pan);
+
+  private:
+    std::string deviceName_;
+    std::unique_ptr<DeckBufferDevice> deckDevice_;
+    uint32_t deckFrequency_[kDeckCount] = {44100, 44100};
+};
+
+}  // namespace tev

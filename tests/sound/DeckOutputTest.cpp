@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "output/SoundOutput.h"
+
+using namespace tev;
+
+namespace {
+
+// A chunk whose every sample holds `value`.
+std::vector<int16_t> Chunk(int16_t value) {
+    return std::vector<int16_t>(kChunkBytes / 2, value);
+}
+
+struct Rig {
+    std::shared_ptr<ManualClockCard> card = std::make_shared<ManualClockCard>(4);
+    SoundOutput main;
+    SoundOutput monitor;
+    Rig() {
+        ResetEngineState();
+        main.Open(card, 0, "Card (Front)");
+        monitor.Open(card, 1, "Card (Rear)");
+    }
+};
+
+}  // namespace
+
+TEST(DeckOutput, VolumeAndPanRules) {
+    EXPECT_EQ(SoundOutput::VolumeFromGain(1.0), 0);
+    EXPECT_EQ(SoundOutput::VolumeFromGain(0.5), -2800);
+    EXPECT_EQ(SoundOutput::VolumeFromGain(0.0001), -10000);
+    EXPECT_EQ(SoundOutput::VolumeFromGain(0.0), -10000);
+    EXPECT_EQ(SoundOutput::VolumeFromGain(0.00011), -5600);  // the bottom of the straight line
+    EXPECT_EQ(SoundOutput::VolumeFromGain(0.9999), static_cast<int32_t>(5600 * 0.9999) - 5600);
+    EXPECT_EQ(SoundOutput::PanFromBalance(0.25), 2500);
+    EXPECT_EQ(SoundOutput::PanFromBalance(-1.0), -10000);
+    EXPECT_EQ(SoundOutput::PanFromBalance(1.0), 10000);
+    EXPECT_EQ(SoundOutput::PanFromBalance(0.0), 0);
+    EXPECT_EQ(SoundOutput::PanFromBalance(-0.33333), -3333);
+}
+
+TEST(DeckOutput, NewBuffersAreSilentWithTheirCursorsAtZero) {
+    Rig rig;
+    ASSERT_EQ(rig.main.CreateDeckBuffers(0, 44100, true, true), S_OK);
+    EXPECT_EQ(rig.main.ForwardWriteCursor(0), 0);
+    EXPECT_EQ(rig.main.ForwardWriteSlot(0), 0);
+    EXPECT_EQ(rig.main.ForwardPlayCursor(0), 0);
+    EXPECT_EQ(rig.main.BackwardPlayCursor(0), 0);
+    EXPECT_EQ(rig.main.deckDevice()->deck(0).backwardWriteCursor, 0);
+    rig.main.deckDevice()->deck(0).forwardBuffer->Play(true);
+    for (const float v : rig.card->Render(4000)) {
+        ASSERT_EQ(v, 0.0F);
+    }
+}
+
+TEST(DeckOutput, ForwardChunksFillSlotsUpwardAndBackwardChunksDownward) {
+    Rig rig;
+    rig.main.CreateDeckBuffers(1, 44100, false, true);
+    for (int n = 0; n < 120; ++n) {
+        ASSERT_EQ(rig.main.WriteForwardChunk(1, Chunk(static_cast<int16_t>(n)).data()), S_OK);
+    }
+    EXPECT_EQ(rig.main.ForwardWriteCursor(1), 0) << "120 writes come round to the start";
+    const auto* device = rig.main.deckDevice();
+    rig.main.WriteBackwardChunk(1, Chunk(1000).data());
+    EXPECT_EQ(device->deck(1).backwardWriteCursor, static_cast<int32_t>(kMirrorBase));
+    rig.main.WriteBackwardChunk(1, Chunk(1001).data());
+    EXPECT_EQ(device->deck(1).backwardWriteCursor, static_cast<int32_t>(118 * kChunkBytes));
+
+    // Forward chunk n plays in slot n: start in slot 7, hear chunk 7.
+    SoundBuffer* forward = device->deck(1).forwardBuffer;
+    forward->SetCurrentPosition(7 * kChunkBytes);
+    forward->Play(true);
+    const auto out = rig.card->Render(1000);
+    EXPECT_NEAR(out[4 * 999] * 32768.0F, 7.0F, 1e-3);
+    // Backward chunk 0 sits in slot 0, chunk 1 in slot 119.
+    SoundBuffer* backward = device->deck(1).backwardBuffer;
+    backward->SetCurrentPosition(119 * kChunkBytes);
+    forward->Stop();
+    backward->Play(true);
+    const auto back = rig.card->Render(1000);
+    EXPECT_NEAR(back[4 * 999] * 32768.0F, 1001.0F, 1e-3);
+}
+
+TEST(DeckOutput, MainNotifiesAtSlotEndsAndTheMonitorPlaysOnTheRearPair) {
+    Rig rig;
+    rig.main.CreateDeckBuffers(0, 44100, true, false);
+    rig.monitor.CreateDeckBuffers(0, 44100, false, false);
+    rig.main.WriteForwardChunk(0, Chunk(100).data());
+    rig.monitor.WriteForwardChunk(0, Chunk(200).data());
+    rig.main.deckDevice()->deck(0).forwardBuffer->Play(true);
+    rig.monitor.deckDevice()->deck(0).forwardBuffer->Play(true);
+    auto out = rig.card->Render(kChunkFrames - 10);
+    EXPECT_FALSE(deckEvents[0].playForwardNotify.IsSet());
+    EXPECT_NEAR(out[4 * 2000 + 0] * 32768.0F, 100.0F, 1e-3);
+    EXPECT_NEAR(out[4 * 2000 + 2] * 32768.0F, 200.0F, 1e-3);
+    out = rig.card->Render(20);
+    EXPECT_TRUE(deckEvents[0].playForwardNotify.IsSet());
+    EXPECT_FALSE(deckEvents[1].playForwardNotify.IsSet());
+    EXPECT_FALSE(deckEvents[0].playBackwardNotify.IsSet());
+}
+
+TEST(DeckOutput, SwitchingDirectionMirrorsTheCursor) {
+    Rig rig;
+    rig.main.CreateDeckBuffers(0, 44100, false, true);
+    DeckBufferDevice* device = rig.main.deckDevice();
+    device->deck(0).backwardBuffer->SetCurrentPosition(5 * kChunkBytes + 4000);
+    EXPECT_EQ(rig.main.SwitchToForward(0), S_OK);
+    EXPECT_EQ(rig.main.ForwardPlayCursor(0), 1340640);
+    EXPECT_TRUE(rig.main.IsPlayingForward(0));
+    EXPECT_EQ(rig.main.PlayForward(0), E_ALREADY_IN_STATE);
+    EXPECT_EQ(rig.main.StopDeck(0), S_OK);
+    EXPECT_FALSE(rig.main.IsPlayingForward(0));
+    EXPECT_EQ(rig.main.StopDeck(0), E_ALREADY_IN_STATE);
+    EXPECT_EQ(device->deck(0).forwardBuffer->GetVolume(), 0) << "the volume is restored";
+
+    device->deck(0).forwardBuffer->SetCurrentPosition(119 * kChunkBytes + 8);
+    EXPECT_EQ(rig.main.SwitchToBackward(0), S_OK);
+    EXPECT_EQ(rig.main.BackwardPlayCursor(0), 0);
+    EXPECT_TRUE(rig.main.IsPlayingBackward(0));
+
+    rig.main.CreateDeckBuffers(1, 44100, false, false);
+    EXPECT_EQ(rig.main.SwitchToBackward(1), E_NO_BUFFER);
+}
+
+TEST(DeckOutput, VolumeAndPanReachBothBuffersAndFrequencyOnlyTheForwardOne) {
+    Rig rig;
+    rig.main.CreateDeckBuffers(0, 32000, false, true);
+    const DeckBufferDevice* device = rig.main.deckDevice();
+    rig.main.SetDeckVolume(0, 0.5);
+    rig.main.SetDeckPan(0, -0.25);
+    rig.main.SetFrequency(0, 34560);
+    for (const SoundBuffer* b : {device->deck(0).forwardBuffer, device->deck(0).backwardBuffer}) {
+        EXPECT_EQ(b->GetVolume(), -2800);
+        EXPECT_EQ(b->GetPan(), -2500);
+    }
+    EXPECT_EQ(device->deck(0).forwardBuffer->GetFrequency(), 34560U);
+    EXPECT_EQ(device->deck(0).backwardBuffer->GetFrequency(), 32000U);
+    EXPECT_EQ(rig.main.DeckFrequency(0), 34560U);
+}
+
+TEST(DeckOutput, AnOutputWithoutADeviceAcceptsEverythingSilently) {
+    ResetEngineState();
+    SoundOutput none;
+    EXPECT_FALSE(none.HasDevice());
+    EXPECT_EQ(none.CreateDeckBuffers(0, 44100, true, true), S_OK);
+    EXPECT_EQ(none.WriteForwardChunk(0, Chunk(1).data()), S_OK);
+    EXPECT_EQ(none.WriteBackwardChunk(0, Chunk(1).data()), S_OK);
+    EXPECT_EQ(none.PlayForward(0), S_OK);
+    EXPECT_FALSE(none.IsPlayingForward(0));
+    EXPECT_FALSE(none.IsPlayingBackward(0));
+    EXPECT_EQ(none.ForwardPlayCursor(0), 0);
+    EXPECT_EQ(none.ForwardWriteSlot(0), 0);
+    EXPECT_EQ(none.SetDeckVolume(0, 0.3), S_OK);
+    EXPECT_EQ(none.SwitchToForward(0), S_OK);
+    EXPECT_EQ(none.StopDeck(0), S_OK);
+    none.Open(nullptr, 0, "nothing");
+    EXPECT_FALSE(none.HasDevice());
+    auto stereo = std::make_shared<ManualClockCard>(2);
+    none.Open(stereo, 1, "no rear pair on a stereo card");
+    EXPECT_FALSE(none.HasDevice());
+}
+
+TEST(DeckOutput, RecreatingBuffersOnAPlayingDeckReplacesThemCleanly) {
+    Rig rig;
+    rig.main.CreateDeckBuffers(0, 44100, true, true);
+    rig.main.deckDevice()->deck(0).forwardBuffer->Play(true);
+    rig.card->Render(100);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(rig.main.CreateDeckBuffers(0, 48000, true, true), S_OK);
+    }
+    EXPECT_FALSE(rig.main.IsPlayingForward(0));
+    EXPECT_EQ(rig.main.deckDevice()->deck(0).sampleRate, 48000U);
+    rig.main.Release();
+    EXPECT_FALSE(rig.main.HasDevice());
+    rig.card->Render(100);
+}
