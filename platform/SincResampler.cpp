@@ -49,8 +49,9 @@ SincResampler::SincResampler() {
         }
         for (int i = 0; i < kTaps; ++i) {
             // Unity gain at DC for every phase, so a steady level does not ripple.
-            table_[static_cast<size_t>(p)][static_cast<size_t>(i)] =
-                static_cast<float>(row[static_cast<size_t>(i)] / sum);
+            const auto c = static_cast<float>(row[static_cast<size_t>(i)] / sum);
+            table_[static_cast<size_t>(p)][static_cast<size_t>(2 * i)] = c;
+            table_[static_cast<size_t>(p)][static_cast<size_t>(2 * i + 1)] = c;
         }
     }
 }

@@ -19,17 +19,18 @@ class SincResampler {
     // The table, built once (thread-safe), before any audio thread runs.
     static const SincResampler& Instance();
 
-    // Coefficients for a position `frac` (0 <= frac < 1) past input sample n; they apply to the
-    // samples n - kTapsBefore ... n + kTaps - 1 - kTapsBefore.
-    const float* Coefficients(double frac) const noexcept {
-        const int phase = static_cast<int>(frac * kPhases + 0.5);
-        return table_[static_cast<std::size_t>(phase)].data();
+    // Coefficients for a position `frac` (a fraction of a sample in units of 2^-32) past input
+    // sample n, each given twice, for the left and the right sample of the interleaved stereo
+    // frames n - kTapsBefore ... n + kTaps - 1 - kTapsBefore.
+    const float* StereoCoefficients(uint32_t frac) const noexcept {
+        const uint32_t phase = (frac >> 20) + ((frac >> 19) & 1U);  // rounded to 4,096 phases
+        return table_[phase].data();
     }
 
   private:
     SincResampler();
     // One extra row: a fraction that rounds up to a whole sample.
-    std::array<std::array<float, kTaps>, kPhases + 1> table_{};
+    std::array<std::array<float, 2 * kTaps>, kPhases + 1> table_{};
 };
 
 }  // namespace tev

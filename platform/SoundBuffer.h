@@ -76,7 +76,7 @@ class SoundBuffer {
     const uint32_t frames_;
     const uint32_t ownRate_;
     const RenderEpoch& epoch_;
-    std::unique_ptr<int16_t[]> samples_;
+    std::unique_ptr<float[]> samples_;  // interleaved stereo, full scale at 1.0
 
     std::atomic<bool> playing_{false};
     std::atomic<bool> looping_{false};
@@ -91,8 +91,8 @@ class SoundBuffer {
     std::atomic<EffectChain*> chain_{nullptr};
     std::vector<Notification> notifications_;  // sorted by offset; fixed once played
 
-    // Audio thread only.
-    double position_ = 0.0;
+    // Audio thread only. The play position in frames, 32.32 fixed point.
+    uint64_t position_ = 0;
     float gainLeft_ = 0.0F;
     float gainRight_ = 0.0F;
     bool started_ = false;
