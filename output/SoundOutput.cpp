@@ -1,5 +1,7 @@
 #include "output/SoundOutput.h"
 
+#include <algorithm>
+
 namespace tev {
 
 void SoundOutput::Open(std::shared_ptr<SoundCard> card, int pair, std::string deviceName) {
@@ -8,12 +10,56 @@ void SoundOutput::Open(std::shared_ptr<SoundCard> card, int pair, std::string de
         return;
     }
     deviceName_ = std::move(deviceName);
+    if (!card->mixerDevice().empty()) {
+        speakersControl_.Bind(card->mixerDevice(), "Master");
+        waveControl_.Bind(card->mixerDevice(), "PCM");
+    }
     deckDevice_ = std::make_unique<DeckBufferDevice>(std::move(card), pair);
 }
 
 void SoundOutput::Release() {
     deckDevice_.reset();
     deviceName_.clear();
+    speakersControl_.Unbind();
+    waveControl_.Unbind();
+}
+
+void SoundOutput::SetSpeakersVolume(double volume) {
+    if (deckDevice_) {
+        speakersVolume_ = volume;
+        speakersControl_.Set(static_cast<uint32_t>(std::clamp(volume, 0.0, 1.0) * 100));
+    }
+}
+
+void SoundOutput::SetWaveVolume(double volume) {
+    if (deckDevice_) {
+        waveVolume_ = volume;
+        waveControl_.Set(static_cast<uint32_t>(std::clamp(volume, 0.0, 1.0) * 100));
+    }
+}
+
+void SoundOutput::SetBalance(double balance) {
+    if (!deckDevice_) {
+        return;
+    }
+    balance_ = std::clamp(balance, -1.0, 1.0);
+    const BalancePercents percents = BalanceOf(speakersVolume_, balance_);
+    speakersControl_.SetStereo(percents.left, percents.right);
+}
+
+SoundOutput::BalancePercents SoundOutput::BalanceOf(double speakersVolume, double balance) {
+    const auto p = static_cast<uint32_t>(std::clamp(speakersVolume, 0.0, 1.0) * 100);
+    if (balance < 0.0) {
+        return {p, static_cast<uint32_t>(p * (1.0 + std::max(balance, -1.0)))};
+    }
+    if (balance > 0.0) {
+        return {static_cast<uint32_t>(p * (1.0 - std::min(balance, 1.0))), p};
+    }
+    return {p, p};
+}
+
+double SoundOutput::GetSpeakersVolume() {
+    return deckDevice_ ? speakersControl_.Get() / 100.0 : 0.0;
 }
 
 int32_t SoundOutput::VolumeFromGain(double gain) {

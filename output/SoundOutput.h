@@ -5,6 +5,7 @@
 #include <string>
 
 #include "output/DeckBufferDevice.h"
+#include "platform/MixerLineControl.h"
 
 namespace tev {
 
@@ -14,8 +15,8 @@ class SoundOutput {
   public:
     SoundOutput() = default;
 
-    // Takes a device: a card's front pair (or the whole card) or its rear pair. Drops the
-    // previous one first.
+    // Takes a device: a card's front pair (or the whole card) or its rear pair, and binds the
+    // card's mixer lines. Drops the previous device first.
     void Open(std::shared_ptr<SoundCard> card, int pair, std::string deviceName);
     void Release();
     bool HasDevice() const { return deckDevice_ != nullptr; }
@@ -42,6 +43,24 @@ class SoundOutput {
     HRESULT SwitchToForward(int deck);
     HRESULT SwitchToBackward(int deck);
 
+    // The card's own mixer: speakers ("Master") and wave-output ("PCM") lines, 0 ... 1, and the
+    // balance of the speakers line, -1 (left) ... 1 (right). Nothing happens without a device.
+    void SetSpeakersVolume(double volume);
+    void SetWaveVolume(double volume);
+    void SetBalance(double balance);
+    double GetSpeakersVolume();
+    // The left and right percentages of the speakers line for a volume and a balance.
+    struct BalancePercents {
+        uint32_t left;
+        uint32_t right;
+    };
+    static BalancePercents BalanceOf(double speakersVolume, double balance);
+    double speakersVolume() const { return speakersVolume_; }
+    double waveVolume() const { return waveVolume_; }
+    double balance() const { return balance_; }
+    MixerLineControl& speakersControl() { return speakersControl_; }
+    MixerLineControl& waveControl() { return waveControl_; }
+
     // Gain 0 ... 1 as hundredths of a decibel: a straight line from -56 dB to 0 dB, silence at
     // 0.0001 and below.
     static int32_t VolumeFromGain(double gain);
@@ -52,6 +71,11 @@ class SoundOutput {
     std::string deviceName_;
     std::unique_ptr<DeckBufferDevice> deckDevice_;
     uint32_t deckFrequency_[kDeckCount] = {44100, 44100};
+    MixerLineControl speakersControl_;
+    MixerLineControl waveControl_;
+    double speakersVolume_ = 0.0;
+    double waveVolume_ = 0.0;
+    double balance_ = 0.0;
 };
 
 }  // namespace tev

@@ -51,8 +51,9 @@ void SoundDevice::Mix(float* out, int frames, float* scratch) noexcept {
     }
 }
 
-SoundCard::SoundCard(std::string name, int channels, uint32_t sampleRate)
+SoundCard::SoundCard(std::string name, int channels, uint32_t sampleRate, std::string mixerDevice)
     : name_(std::move(name)),
+      mixerDevice_(std::move(mixerDevice)),
       channels_(channels == 4 ? 4 : 2),
       sampleRate_(sampleRate),
       mix_(static_cast<size_t>(kMaxBlockFrames) * 2),

@@ -52,12 +52,15 @@ class SoundCard {
   public:
     static constexpr int kMaxBlockFrames = 4096;
 
-    SoundCard(std::string name, int channels, uint32_t sampleRate);
+    // `mixerDevice` names the card's own mixer (see MixerLineControl); empty for cards that
+    // have none, such as the manual-clock and null cards.
+    SoundCard(std::string name, int channels, uint32_t sampleRate, std::string mixerDevice = {});
     virtual ~SoundCard();
     SoundCard(const SoundCard&) = delete;
     SoundCard& operator=(const SoundCard&) = delete;
 
     const std::string& name() const { return name_; }
+    const std::string& mixerDevice() const { return mixerDevice_; }
     int channels() const { return channels_; }
     uint32_t sampleRate() const { return sampleRate_; }
     // The output on a channel pair: 0 is the front pair (or the whole stereo card), 1 the rear.
@@ -77,6 +80,7 @@ class SoundCard {
 
   private:
     std::string name_;
+    std::string mixerDevice_;
     int channels_;
     uint32_t sampleRate_;
     std::unique_ptr<SoundDevice> outputs_[2];

@@ -10,11 +10,13 @@ packages=(
     qt6-base-dev libgl-dev fonts-dejavu-core
     # decoding
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+    # sound output and the sound card's mixer
+    portaudio19-dev libasound2-dev libjack-jackd2-dev
     # tests and benchmarks: the ffmpeg command makes the test files and is the speed reference;
     # clang builds the fuzzer
     libgtest-dev libgmock-dev libbenchmark-dev ffmpeg clang libclang-rt-14-dev
-    # running without a desktop (xvfb-run)
-    xvfb xauth
+    # running without a desktop (xvfb-run), and a sound server with a virtual sink for the tests
+    xvfb xauth pulseaudio pulseaudio-utils libasound2-plugins
 )
 
 missing=()

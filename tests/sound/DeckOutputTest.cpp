@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "output/SoundOutput.h"
+#include "platform/MixerLineControl.h"
 
 using namespace tev;
 
@@ -175,4 +176,41 @@ TEST(DeckOutput, RecreatingBuffersOnAPlayingDeckReplacesThemCleanly) {
     rig.main.Release();
     EXPECT_FALSE(rig.main.HasDevice());
     rig.card->Render(100);
+}
+
+TEST(MixerLines, ControlArithmetic) {
+    EXPECT_EQ(MixerLineControl::ValueFor(0, 65535, 50), 32767);
+    EXPECT_EQ(MixerLineControl::ValueFor(0, 65535, 100), 65535);
+    EXPECT_EQ(MixerLineControl::ValueFor(-20, 80, 25), 5) << "counted from the minimum";
+    EXPECT_EQ(MixerLineControl::ValueFor(0, 87, 250), 87) << "never past the maximum";
+    EXPECT_EQ(MixerLineControl::PercentOf(0, 65535, 49151), 75U);
+    EXPECT_EQ(MixerLineControl::PercentOf(0, 0, 0), 100U) << "an unreadable range reads as full";
+    EXPECT_EQ(MixerLineControl::MixerForDevice("HDA Intel PCH: ALC892 Analog (hw:0,0)"), "hw:0");
+    EXPECT_EQ(MixerLineControl::MixerForDevice("USB Audio: - (hw:12,3)"), "hw:12");
+    EXPECT_EQ(MixerLineControl::MixerForDevice("pulse"), "default");
+}
+
+TEST(MixerLines, BalanceSplitsTheSpeakersVolume) {
+    auto percents = SoundOutput::BalanceOf(0.8, -0.5);
+    EXPECT_EQ(percents.left, 80U);
+    EXPECT_EQ(percents.right, 40U);
+    percents = SoundOutput::BalanceOf(0.8, 1.0);
+    EXPECT_EQ(percents.left, 0U);
+    EXPECT_EQ(percents.right, 80U);
+    percents = SoundOutput::BalanceOf(0.8, 0.0);
+    EXPECT_EQ(percents.left, 80U);
+    EXPECT_EQ(percents.right, 80U);
+}
+
+TEST(MixerLines, ATestCardHasNoMixerAndAnOutputWithoutDeviceReadsZero) {
+    SoundOutput output;
+    output.Open(std::make_shared<ManualClockCard>(2), 0, "test");
+    EXPECT_FALSE(output.speakersControl().IsBound());
+    EXPECT_EQ(output.speakersControl().Get(), 100U);
+    output.SetSpeakersVolume(0.5);  // an unbound line takes the write silently
+    EXPECT_DOUBLE_EQ(output.speakersVolume(), 0.5);
+    SoundOutput none;
+    none.SetSpeakersVolume(0.5);
+    EXPECT_DOUBLE_EQ(none.speakersVolume(), 0.0);
+    EXPECT_DOUBLE_EQ(none.GetSpeakersVolume(), 0.0);
 }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/SoundCard.h"
+
+namespace tev {
+
+// An output device the system offers.
+struct SoundDeviceInfo {
+    std::string name;  // the device's own name: stable across restarts, unlike its index
+    int maxChannels = 0;
+    bool canSplit = false;  // takes four channels: its front and rear pairs can be two outputs
+};
+
+// The sound cards of the machine, through PortAudio. Starting it quietens ALSA's and JACK's
+// own reports on standard error (a machine without a card or a server prints dozens of lines);
+// problems are reported in our words through LastError. [UI thread]
+class SoundSystem {
+  public:
+    static SoundSystem& Instance();
+
+    // False when the sound library could not start at all; the program then runs silent.
+    bool Started() const { return started_; }
+    // Output devices with at least two channels, in the system's order.
+    std::vector<SoundDeviceInfo> Devices();
+    // Opens a device by name with four channels (when asked and accepted) or two, at 44,100 Hz
+    // or else the device's own rate. An open card is shared: the front and the rear pair of a
+    // split card are one stream. nullptr when the device is missing or refuses; see LastError.
+    std::shared_ptr<SoundCard> OpenCard(const std::string& name, bool fourChannels);
+    const std::string& LastError() const { return lastError_; }
+
+  private:
+    SoundSystem();
+    ~SoundSystem();
+
+    bool started_ = false;
+    std::string lastError_;
+    std::map<std::string, std::weak_ptr<SoundCard>> open_;
+};
+
+}  // namespace tev

@@ -1,0 +1,219 @@
+// Plays through PortAudio into a PulseAudio null sink and records the sink's monitor. Runs when
+// TEV_REAL_AUDIO is set, as .ci/run does after starting the server with the sinks "tevmain"
+// (stereo) and "tevquad" (four channels); skipped elsewhere.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output/SoundOutput.h"
+#include "platform/MixerLineControl.h"
+#include "platform/SoundSystem.h"
+
+extern char** environ;
+
+using namespace std::chrono_literals;
+using namespace tev;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char line[512];
+        while (fgets(line, sizeof line, pipe) != nullptr) {
+            out += line;
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+// Records a sink's monitor with parec while it lives.
+class Recording {
+  public:
+    Recording(const std::string& source, int channels) : channels_(channels) {
+        path_ = "/tmp/tev-capture-" + std::to_string(getpid()) + ".raw";
+        std::vector<std::string> args = {
+            "parec", "--latency-msec=20", "-d",           source,
+            "--raw", "--format=s16le",    "--rate=44100", "--channels=" + std::to_string(channels)};
+        // Name the channels, or the server remixes four of them into its default order.
+        args.push_back(channels == 4 ? "--channel-map=front-left,front-right,rear-left,rear-right"
+                                     : "--channel-map=front-left,front-right");
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawnp(&pid_, "parec", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        // parec's own buffering loses the start: wait until the server lists the recorder.
+        for (int i = 0; i < 200 && RunCommand("pactl list short source-outputs").empty(); ++i) {
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+    ~Recording() { std::remove(path_.c_str()); }
+
+    // Waits until `frames` frames have been recorded (the sink runs at its own pace); false
+    // when they have not come within ten seconds.
+    bool WaitFor(size_t frames) const {
+        const auto bytes = frames * static_cast<size_t>(channels_) * 2;
+        for (int i = 0; i < 1000; ++i) {
+            struct stat info {};
+            if (stat(path_.c_str(), &info) == 0 && static_cast<size_t>(info.st_size) >= bytes) {
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    // Stops recording; the samples, interleaved, as fractions of full scale.
+    std::vector<float> Stop() {
+        kill(pid_, SIGINT);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        std::ifstream in(path_, std::ios::binary);
+        std::vector<float> samples;
+        int16_t v = 0;
+        while (in.read(reinterpret_cast<char*>(&v), 2)) {
+            samples.push_back(static_cast<float>(v) / 32768.0F);
+        }
+        return samples;
+    }
+
+    int channels() const { return channels_; }
+
+  private:
+    pid_t pid_ = 0;
+    int channels_;
+    std::string path_;
+};
+
+// Amplitude of the component at `hz` in one channel of the last `frames` frames.
+double AmplitudeAt(const std::vector<float>& s, int channels, int channel, double hz,
+                   size_t frames) {
+    const size_t total = s.size() / static_cast<size_t>(channels);
+    const size_t first = total > frames ? total - frames : 0;
+    double re = 0;
+    double im = 0;
+    for (size_t i = first; i < total; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2 * kPi * static_cast<double>(i - first) /
+                                              static_cast<double>(total - first));
+        const double x = s[i * channels + channel] * w;
+        re += x * std::cos(2 * kPi * hz * static_cast<double>(i) / 44100);
+        im -= x * std::sin(2 * kPi * hz * static_cast<double>(i) / 44100);
+    }
+    return 4.0 * std::hypot(re, im) / static_cast<double>(total - first);  // Hann window gain 1/2
+}
+
+std::vector<int16_t> ToneChunk(double hz, double amplitude, int chunk) {
+    std::vector<int16_t> samples(kChunkBytes / 2);
+    for (uint32_t f = 0; f < kChunkFrames; ++f) {
+        const double t = static_cast<double>(chunk * kChunkFrames + f) / 44100;
+        const auto v =
+            static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * kPi * hz * t)));
+        samples[2 * f] = v;
+        samples[2 * f + 1] = v;
+    }
+    return samples;
+}
+
+void LoadTone(SoundOutput& output, double hz, double amplitude) {
+    ASSERT_EQ(output.CreateDeckBuffers(0, 44100, false, false), S_OK);
+    // 1 kHz and 440 Hz both fit whole periods into the 8-second buffer, so it loops cleanly.
+    for (int chunk = 0; chunk < static_cast<int>(kDeckSlots); ++chunk) {
+        output.WriteForwardChunk(0, ToneChunk(hz, amplitude, chunk).data());
+    }
+}
+
+class RealDevice : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("TEV_REAL_AUDIO") == nullptr) {
+            GTEST_SKIP() << "set TEV_REAL_AUDIO with a PulseAudio server running (see .ci/run)";
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(RealDevice, AToneReachesTheSinkAtItsFrequencyAndLevel) {
+    setenv("PULSE_SINK", "tevmain", 1);
+    auto card = SoundSystem::Instance().OpenCard("pulse", false);
+    ASSERT_NE(card, nullptr) << SoundSystem::Instance().LastError();
+    SoundOutput main;
+    main.Open(card, 0, "pulse");
+    LoadTone(main, 1000, 0.25);
+    Recording recording("tevmain.monitor", 2);
+    main.deckDevice()->deck(0).forwardBuffer->Play(true);
+    EXPECT_TRUE(recording.WaitFor(33075)) << "the sink recorded less than 0.75 s";
+    const auto captured = recording.Stop();
+    main.Release();
+    ASSERT_GT(captured.size(), 2U * 11025) << "nothing recorded";
+    const double at1000 = AmplitudeAt(captured, 2, 0, 1000, 11025);
+    EXPECT_NEAR(at1000, 0.25, 0.05);
+    EXPECT_LT(AmplitudeAt(captured, 2, 0, 1200, 11025), at1000 / 100);
+    EXPECT_LT(AmplitudeAt(captured, 2, 0, 800, 11025), at1000 / 100);
+    EXPECT_FALSE(card->IsLost());
+}
+
+TEST_F(RealDevice, ASplitFourChannelCardKeepsMainAndMonitorApart) {
+    setenv("PULSE_SINK", "tevquad", 1);
+    auto card = SoundSystem::Instance().OpenCard("pulse", true);
+    ASSERT_NE(card, nullptr) << SoundSystem::Instance().LastError();
+    ASSERT_EQ(card->channels(), 4);
+    SoundOutput main;
+    SoundOutput monitor;
+    main.Open(card, 0, "pulse (Front)");
+    monitor.Open(card, 1, "pulse (Rear)");
+    LoadTone(main, 440, 0.3);
+    LoadTone(monitor, 1000, 0.3);
+    Recording recording("tevquad.monitor", 4);
+    main.deckDevice()->deck(0).forwardBuffer->Play(true);
+    monitor.deckDevice()->deck(0).forwardBuffer->Play(true);
+    EXPECT_TRUE(recording.WaitFor(33075)) << "the sink recorded less than 0.75 s";
+    const auto captured = recording.Stop();
+    main.Release();
+    monitor.Release();
+    ASSERT_GT(captured.size(), 4U * 11025);
+    for (int channel = 0; channel < 4; ++channel) {
+        const bool front = channel < 2;
+        const double wanted = AmplitudeAt(captured, 4, channel, front ? 440 : 1000, 11025);
+        const double leak = AmplitudeAt(captured, 4, channel, front ? 1000 : 440, 11025);
+        EXPECT_NEAR(wanted, 0.3, 0.06) << "channel " << channel;
+        EXPECT_LT(leak, wanted / 1000) << "channel " << channel << " hears the other pair";
+    }
+}
+
+TEST_F(RealDevice, TheMixerLineMovesTheServersVolume) {
+    MixerLineControl master;
+    ASSERT_TRUE(master.Bind("default", "Master"));
+    master.Set(50);
+    EXPECT_EQ(master.Get(), 50U);
+    const std::string volume =
+        RunCommand("pactl get-sink-volume tevmain 2>/dev/null || pactl list sinks");
+    EXPECT_NE(volume.find("50%"), std::string::npos) << volume;
+    master.SetStereo(80, 40);
+    EXPECT_EQ(master.Get(), 80U);
+    master.Set(100);
+    EXPECT_EQ(master.Get(), 100U);
+}
