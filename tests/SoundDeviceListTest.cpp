@@ -1,0 +1,126 @@
+#include "core/SoundDeviceList.h"
+
+#include <gtest/gtest.h>
+
+using namespace tev;
+using List = SoundDeviceList;
+
+namespace {
+
+std::vector<SoundDeviceInfo> Devices() {
+    return {{"HDA Intel PCH: ALC892 Analog (hw:0,0)", 8, true},
+            {"USB Audio CODEC (hw:1,0)", 2, false},
+            {"pulse", 32, true}};
+}
+
+std::vector<std::string> Texts(const List& list, List::Which which) {
+    std::vector<std::string> texts;
+    for (const auto& e : list.entries(which)) {
+        texts.push_back(e.text);
+    }
+    return texts;
+}
+
+}  // namespace
+
+TEST(SoundDeviceList, ListsEveryDeviceWithWhetherItCanSplit) {
+    List list;
+    list.Build(Devices());
+    const std::vector<std::string> expected = {
+        List::kDisabled, "HDA Intel PCH: ALC892 Analog (hw:0,0) (Can Split)",
+        "USB Audio CODEC (hw:1,0) (Can't Split)", "pulse (Can Split)"};
+    EXPECT_EQ(Texts(list, List::kMain), expected);
+    EXPECT_EQ(Texts(list, List::kMonitor), expected);
+    EXPECT_FALSE(list.entries(List::kMain)[0].device.has_value());
+    EXPECT_EQ(*list.entries(List::kMain)[2].device, "USB Audio CODEC (hw:1,0)");
+}
+
+TEST(SoundDeviceList, WithoutAStoredChoiceTheFirstDeviceIsMainAndTheSecondMonitor) {
+    List list;
+    list.Build(Devices());
+    list.Restore("", "");
+    EXPECT_EQ(list.selected(List::kMain), 1);
+    EXPECT_EQ(list.selected(List::kMonitor), 2);
+}
+
+TEST(SoundDeviceList, WithoutASoundCardBothOutputsAreDisabled) {
+    List list;
+    list.Build({});
+    list.Restore("pulse (Can Split)", "something");
+    EXPECT_EQ(list.entries(List::kMain).size(), 1U);
+    EXPECT_EQ(list.selected(List::kMain), 0);
+    EXPECT_EQ(list.selected(List::kMonitor), 0);
+    List one;
+    one.Build({{"pulse", 2, false}});
+    one.Restore("", "");
+    EXPECT_EQ(one.selected(List::kMain), 1);
+    EXPECT_EQ(one.selected(List::kMonitor), 0) << "never both on the same device";
+}
+
+TEST(SoundDeviceList, AStoredRearPairSplitsItsCardAgain) {
+    List list;
+    list.Build(Devices());
+    list.Restore("pulse (Rear)", "USB Audio CODEC (hw:1,0) (Can't Split)");
+    EXPECT_EQ(list.selectedEntry(List::kMain).text, "pulse (Rear)");
+    EXPECT_EQ(list.selectedEntry(List::kMonitor).text, "USB Audio CODEC (hw:1,0) (Can't Split)");
+    const auto monitor = Texts(list, List::kMonitor);
+    EXPECT_EQ(monitor[3], "pulse (Front)");
+    EXPECT_EQ(monitor[4], "pulse (Rear)");
+    EXPECT_EQ(monitor.size(), 5U);
+}
+
+TEST(SoundDeviceList, SplittingGivesMainTheFrontAndMonitorTheRearPair) {
+    List list;
+    list.Build(Devices());
+    list.Select(List::kMain, 1);
+    ASSERT_TRUE(list.CanSplit(List::kMain));
+    list.Split(List::kMain);
+    EXPECT_EQ(list.selectedEntry(List::kMain).text,
+              "HDA Intel PCH: ALC892 Analog (hw:0,0) (Front)");
+    EXPECT_EQ(list.selectedEntry(List::kMonitor).text,
+              "HDA Intel PCH: ALC892 Analog (hw:0,0) (Rear)");
+    EXPECT_EQ(*list.selectedEntry(List::kMonitor).device, "HDA Intel PCH: ALC892 Analog (hw:0,0)");
+    list.Select(List::kMain, 3);  // a card that cannot split
+    list.Split(List::kMain);
+    EXPECT_EQ(list.entries(List::kMain).size(), 5U);
+}
+
+TEST(SoundDeviceList, TakingTheOtherListsEntryMovesThatListAway) {
+    List list;
+    list.Build(Devices());
+    list.Select(List::kMain, 3);  // pulse
+    list.Split(List::kMain);      // main: pulse (Front) at 3, monitor: pulse (Rear) at 4
+    list.Select(List::kMonitor, 3);
+    EXPECT_EQ(list.selectedEntry(List::kMain).text, "pulse (Rear)") << "front taken: to the rear";
+    list.Select(List::kMonitor, 4);
+    EXPECT_EQ(list.selectedEntry(List::kMain).text, "pulse (Front)") << "rear taken: to the front";
+    list.Select(List::kMain, 2);
+    list.Select(List::kMonitor, 2);
+    EXPECT_EQ(list.selected(List::kMain), 0) << "a whole card taken: disabled";
+    list.Select(List::kMonitor, 0);
+    list.Select(List::kMain, 0);
+    EXPECT_EQ(list.selected(List::kMonitor), 0) << "two disabled outputs are no conflict";
+}
+
+TEST(SoundDeviceList, JoiningSetsTheOtherListToDisabled) {
+    List list;
+    list.Build(Devices());
+    list.Select(List::kMain, 1);
+    list.Split(List::kMain);
+    ASSERT_TRUE(list.CanJoin(List::kMonitor));
+    list.Join(List::kMonitor);
+    EXPECT_EQ(list.selectedEntry(List::kMonitor).text,
+              "HDA Intel PCH: ALC892 Analog (hw:0,0) (Can Split)");
+    EXPECT_EQ(list.selected(List::kMain), 0);
+    EXPECT_EQ(list.entries(List::kMain).size(), 4U);
+    EXPECT_EQ(list.entries(List::kMonitor).size(), 4U);
+}
+
+TEST(SoundDeviceList, DescriptionsAndPairsFromEntryTexts) {
+    EXPECT_EQ(List::Description("pulse (Can't Split)"), "pulse");
+    EXPECT_EQ(List::Description("Card (Rear)"), "Card");
+    EXPECT_EQ(List::Description("Card (hw:0,0)"), "Card (hw:0,0)");
+    EXPECT_EQ(List::PairOf("Card (Front)"), 0);
+    EXPECT_EQ(List::PairOf("Card (Rear)"), 1);
+    EXPECT_EQ(List::PairOf("Card (Can Split)"), -1);
+}
