@@ -1,19 +1,43 @@
 #include "output/CTevMixer.h"
 
 #include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstdio>
 
 #include "core/AppMessages.h"
+#include "core/CTevSoundDevices.h"
 #include "core/EngineState.h"
+#include "core/SettingsStore.h"
 
 namespace tev {
 
-CTevMixer::CTevMixer(QWidget* parent) : QDialog(parent) {
+CTevMixer::CTevMixer(QWidget* parent)
+    : QDialog(parent), devices_(std::make_unique<CTevSoundDevices>(Settings(), nullptr, this)) {
     confirmExit_ = [this] {
         return QMessageBox::question(this, QStringLiteral("Tev Audio"),
                                      QStringLiteral("Are you sure you want to exit?"),
                                      QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     };
+    auto* layout = new QVBoxLayout(this);
+    outputsText_ = new QLabel(this);
+    layout->addWidget(outputsText_);
+    auto* options = new QGroupBox(QStringLiteral("Options"), this);
+    auto* row = new QHBoxLayout(options);
+    auto* show = new QPushButton(QStringLiteral("Show"), options);
+    row->addWidget(show);
+    row->addStretch();
+    layout->addWidget(options);
+    layout->addStretch();
+    connect(show, &QPushButton::clicked, this, &CTevMixer::ShowOptions);
+
+    // The first run confirms the stored choice against the devices present, unseen.
+    devices_->Run();
+    SetUpOutputs(false);
 }
 
 CTevMixer::~CTevMixer() {
@@ -24,6 +48,39 @@ void CTevMixer::OnInitDialog() {
     hMixerWnd.Attach(this);
     setWindowTitle(QStringLiteral("Mixer"));
     resize(420, 330);
+}
+
+void CTevMixer::SetUpOutputs(bool reportFailures) {
+    QString problems;
+    const std::pair<SoundOutput*, bool> outputs[] = {{&monitor_, false}, {&main_, true}};
+    for (const auto& [output, isMain] : outputs) {
+        const auto& device = isMain ? devices_->mainDevice() : devices_->monitorDevice();
+        const auto& text = isMain ? devices_->mainText() : devices_->monitorText();
+        std::string error;
+        if (!output->OpenDevice(device, text, error)) {
+            const QString line =
+                QStringLiteral("The %1 output stays silent: %2.")
+                    .arg(isMain ? QStringLiteral("main") : QStringLiteral("monitor"),
+                         QString::fromStdString(error));
+            std::fprintf(stderr, "TevAudio: %s\n", line.toUtf8().constData());
+            problems += line + QLatin1Char('\n');
+        }
+    }
+    const auto describe = [](const SoundOutput& output) {
+        return output.HasDevice() ? QString::fromStdString(output.deviceName())
+                                  : QStringLiteral("none");
+    };
+    outputsText_->setText(QStringLiteral("Main output: %1\nMonitor output: %2")
+                              .arg(describe(main_), describe(monitor_)));
+    if (reportFailures && !problems.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Tev Audio"), problems.trimmed());
+    }
+}
+
+void CTevMixer::ShowOptions() {
+    if (devices_->Run()) {
+        SetUpOutputs(true);
+    }
 }
 
 LRESULT CTevMixer::OnAppMessage(uint32_t /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {

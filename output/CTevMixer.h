@@ -2,15 +2,21 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 
+#include "output/SoundOutput.h"
 #include "platform/MessageLayer.h"
 
 class QCloseEvent;
+class QLabel;
 
 namespace tev {
 
+class CTevSoundDevices;
+
 // The mixer panel: the visible centre of the program and the receiver of the engine's messages
-// (hMixerWnd). Closing it asks before the program ends.
+// (hMixerWnd). It owns the two outputs, monitor and main, and the options dialog that chooses
+// their devices. Closing it asks before the program ends.
 class CTevMixer : public QDialog, public MessageReceiver {
   public:
     explicit CTevMixer(QWidget* parent = nullptr);
@@ -21,6 +27,14 @@ class CTevMixer : public QDialog, public MessageReceiver {
 
     LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;
 
+    // Opens the devices of the last confirmed choice in the two outputs.
+    void SetUpOutputs(bool reportFailures);
+    // The options dialog, shown; the outputs follow the choice on OK.
+    void ShowOptions();
+
+    SoundOutput& mainOutput() { return main_; }
+    SoundOutput& monitorOutput() { return monitor_; }
+
     // Replaces the exit question (the default asks the user). Used where nobody can answer.
     void SetExitConfirmation(std::function<bool()> confirm) { confirmExit_ = std::move(confirm); }
 
@@ -29,6 +43,10 @@ class CTevMixer : public QDialog, public MessageReceiver {
     void accept() override {}  // Enter does not close the panel
 
   private:
+    SoundOutput monitor_;
+    SoundOutput main_;
+    std::unique_ptr<CTevSoundDevices> devices_;
+    QLabel* outputsText_ = nullptr;
     std::function<bool()> confirmExit_;
 };
 

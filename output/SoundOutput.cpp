@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "core/SoundDeviceList.h"
+#include "platform/SoundSystem.h"
+
 namespace tev {
 
 void SoundOutput::Open(std::shared_ptr<SoundCard> card, int pair, std::string deviceName) {
@@ -15,6 +18,28 @@ void SoundOutput::Open(std::shared_ptr<SoundCard> card, int pair, std::string de
         waveControl_.Bind(card->mixerDevice(), "PCM");
     }
     deckDevice_ = std::make_unique<DeckBufferDevice>(std::move(card), pair);
+}
+
+bool SoundOutput::OpenDevice(const std::optional<std::string>& device, const std::string& text,
+                             std::string& error) {
+    Release();
+    error.clear();
+    if (!device) {
+        return true;
+    }
+    const int pair = SoundDeviceList::PairOf(text);
+    SoundSystem& system = SoundSystem::Instance();
+    auto card = system.OpenCard(*device, pair >= 0);
+    if (card == nullptr) {
+        error = system.LastError();
+        return false;
+    }
+    if (card->Output(std::max(pair, 0)) == nullptr) {
+        error = "the sound device \"" + *device + "\" has no rear pair to play on";
+        return false;
+    }
+    Open(std::move(card), std::max(pair, 0), text);
+    return true;
 }
 
 void SoundOutput::Release() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "output/DeckBufferDevice.h"
@@ -18,6 +19,11 @@ class SoundOutput {
     // Takes a device: a card's front pair (or the whole card) or its rear pair, and binds the
     // card's mixer lines. Drops the previous device first.
     void Open(std::shared_ptr<SoundCard> card, int pair, std::string deviceName);
+    // Opens the device an entry of the options lists names: its front or rear pair when the
+    // entry text ends in "(Front)" or "(Rear)", else the whole card; none releases the output.
+    // False, with the reason in `error`, when the device cannot be opened.
+    bool OpenDevice(const std::optional<std::string>& device, const std::string& text,
+                    std::string& error);
     void Release();
     bool HasDevice() const { return deckDevice_ != nullptr; }
     const std::string& deviceName() const { return deviceName_; }

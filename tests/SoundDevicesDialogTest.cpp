@@ -1,0 +1,107 @@
+#include "core/CTevSoundDevices.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <filesystem>
+
+#include "controls/CTevColorSquare.h"
+#include "core/EngineState.h"
+#include "core/SettingsStore.h"
+
+using namespace tev;
+
+namespace {
+
+class SoundDevicesDialog : public ::testing::Test {
+  protected:
+    SoundDevicesDialog() {
+        colorDeckA = 0x00FFABCD;
+        colorDeckB = 0x00ABCDFF;
+    }
+    ~SoundDevicesDialog() override { std::filesystem::remove_all(dir_); }
+
+    static std::vector<SoundDeviceInfo> Devices() {
+        return {{"Quad Card (hw:0,0)", 4, true}, {"Headphones (hw:1,0)", 2, false}};
+    }
+
+    static std::string MakeDir() {
+        char pattern[] = "/tmp/tev-options-XXXXXX";
+        return mkdtemp(pattern);
+    }
+
+    std::string dir_ = MakeDir();
+    SettingsStore settings_{dir_ + "/TevAudio.conf"};
+};
+
+}  // namespace
+
+TEST_F(SoundDevicesDialog, TheFirstRunConfirmsTheDefaultsUnseen) {
+    CTevSoundDevices dialog(settings_, Devices);
+    EXPECT_TRUE(dialog.Run());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.mainText(), "Quad Card (hw:0,0) (Can Split)");
+    EXPECT_EQ(*dialog.mainDevice(), "Quad Card (hw:0,0)");
+    EXPECT_EQ(dialog.monitorText(), "Headphones (hw:1,0) (Can't Split)");
+    EXPECT_EQ(settings_.ReadText("soundDeviceMain"), "Quad Card (hw:0,0) (Can Split)");
+    EXPECT_EQ(settings_.ReadText("soundDeviceHeadphones"), "Headphones (hw:1,0) (Can't Split)");
+    EXPECT_EQ(settings_.ReadNumber("colorDeckA"), 0x00FFABCDU);
+}
+
+TEST_F(SoundDevicesDialog, SplitInTheDialogGivesFrontToMainAndRearToMonitor) {
+    CTevSoundDevices dialog(settings_, Devices);
+    dialog.Run();
+    ASSERT_TRUE(dialog.OnInitDialog());  // a later showing
+    QComboBox* main = dialog.list(SoundDeviceList::kMain);
+    QComboBox* monitor = dialog.list(SoundDeviceList::kMonitor);
+    EXPECT_TRUE(dialog.splitButton(SoundDeviceList::kMain)->isEnabled());
+    EXPECT_FALSE(dialog.joinButton(SoundDeviceList::kMain)->isEnabled());
+    dialog.splitButton(SoundDeviceList::kMain)->click();
+    EXPECT_EQ(main->currentText().toStdString(), "Quad Card (hw:0,0) (Front)");
+    EXPECT_EQ(monitor->currentText().toStdString(), "Quad Card (hw:0,0) (Rear)");
+    EXPECT_EQ(main->count(), 4);
+
+    // Choosing the main list's entry in the monitor list moves the main list to the other half.
+    monitor->setCurrentIndex(1);
+    EXPECT_EQ(main->currentText().toStdString(), "Quad Card (hw:0,0) (Rear)");
+
+    dialog.OnOK();
+    EXPECT_EQ(dialog.mainText(), "Quad Card (hw:0,0) (Rear)");
+    EXPECT_EQ(dialog.monitorText(), "Quad Card (hw:0,0) (Front)");
+    EXPECT_EQ(settings_.ReadText("soundDeviceMain"), "Quad Card (hw:0,0) (Rear)");
+
+    // A new run (the next start of the program) splits the card again.
+    CTevSoundDevices next(settings_, Devices);
+    next.Run();
+    EXPECT_EQ(next.mainText(), "Quad Card (hw:0,0) (Rear)");
+    EXPECT_EQ(next.monitorText(), "Quad Card (hw:0,0) (Front)");
+}
+
+TEST_F(SoundDevicesDialog, ColoursFollowTheSlidersAndAreStoredOnOk) {
+    CTevSoundDevices dialog(settings_, Devices);
+    dialog.Run();
+    dialog.OnInitDialog();
+    dialog.colorSlider(0, 0)->setValue(255);
+    dialog.colorSlider(0, 1)->setValue(0);
+    dialog.colorSlider(0, 2)->setValue(0);
+    EXPECT_EQ(dialog.colorSquare(0)->color(), 0x000000FFU);
+    dialog.OnOK();
+    EXPECT_EQ(colorDeckA, 0x000000FFU);
+    EXPECT_EQ(settings_.ReadNumber("colorDeckA"), 0x000000FFU);
+    EXPECT_EQ(settings_.ReadNumber("colorDeckB"), 0x00ABCDFFU);
+}
+
+TEST_F(SoundDevicesDialog, AStoredDeviceThatIsGoneFallsBackToTheDefaults) {
+    settings_.SaveSoundDeviceMain("Vanished USB (hw:5,0) (Can't Split)");
+    CTevSoundDevices dialog(settings_, Devices);
+    dialog.Run();
+    EXPECT_EQ(dialog.mainText(), "Quad Card (hw:0,0) (Can Split)");
+    CTevSoundDevices none(settings_, [] { return std::vector<SoundDeviceInfo>{}; });
+    none.Run();
+    EXPECT_FALSE(none.mainDevice().has_value());
+    EXPECT_FALSE(none.monitorDevice().has_value());
+    EXPECT_EQ(none.mainText(), SoundDeviceList::kDisabled);
+}
