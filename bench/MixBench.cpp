@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "output/SoundOutput.h"
+#include "platform/SoundSystem.h"
 
 namespace {
 
@@ -53,5 +55,37 @@ void BM_MixTwoDecksOnTwoOutputsAtTempo(benchmark::State& state) {
     state.counters["x_realtime"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MixTwoDecksOnTwoOutputsAtTempo);
+
+}  // namespace
+
+namespace {
+
+// The latency a real or virtual device gives (a sound server's "pulse" device when there is
+// one): what the device reports, and the time from Play to the first block that renders it.
+void BM_OutputLatencyOnARealDevice(benchmark::State& state) {
+    auto card = tev::SoundSystem::Instance().OpenCard("pulse", false);
+    if (card == nullptr) {
+        state.SkipWithError("no \"pulse\" device (start scripts/start-sound-server.sh)");
+        return;
+    }
+    tev::SoundBuffer* buffer = card->Output(0)->CreateBuffer(44100 * 4, 44100);
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // the stream settles after its start
+    double total = 0;
+    for (auto _ : state) {
+        buffer->Stop();
+        buffer->SetCurrentPosition(0);
+        const auto start = std::chrono::steady_clock::now();
+        buffer->Play(true);
+        while (buffer->GetCurrentPosition() == 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count();
+    }
+    state.counters["device_latency_ms"] = card->OutputLatency() * 1000;
+    state.counters["play_to_render_ms"] = total / static_cast<double>(state.iterations());
+    card->Output(0)->DestroyBuffer(buffer);
+}
+BENCHMARK(BM_OutputLatencyOnARealDevice)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -34,6 +35,11 @@ CTevMixer::CTevMixer(QWidget* parent)
     layout->addWidget(options);
     layout->addStretch();
     connect(show, &QPushButton::clicked, this, &CTevMixer::ShowOptions);
+    // A device that vanishes (unplugged, its server gone) is reported, and the options dialog
+    // can open another.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, &CTevMixer::CheckDevices);
+    watch->start(1000);
 
     // The first run confirms the stored choice against the devices present, unseen.
     devices_->Run();
@@ -66,15 +72,33 @@ void CTevMixer::SetUpOutputs(bool reportFailures) {
             problems += line + QLatin1Char('\n');
         }
     }
-    const auto describe = [](const SoundOutput& output) {
-        return output.HasDevice() ? QString::fromStdString(output.deviceName())
-                                  : QStringLiteral("none");
-    };
-    outputsText_->setText(QStringLiteral("Main output: %1\nMonitor output: %2")
-                              .arg(describe(main_), describe(monitor_)));
+    lostReported_ = false;
+    ShowOutputs();
     if (reportFailures && !problems.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("Tev Audio"), problems.trimmed());
     }
+}
+
+void CTevMixer::ShowOutputs() {
+    const auto describe = [](const SoundOutput& output) {
+        if (!output.HasDevice()) {
+            return QStringLiteral("none");
+        }
+        const QString name = QString::fromStdString(output.deviceName());
+        return output.IsDeviceLost() ? name + QStringLiteral(" (lost: choose another in Options)")
+                                     : name;
+    };
+    outputsText_->setText(QStringLiteral("Main output: %1\nMonitor output: %2")
+                              .arg(describe(main_), describe(monitor_)));
+}
+
+void CTevMixer::CheckDevices() {
+    if (lostReported_ || !(main_.IsDeviceLost() || monitor_.IsDeviceLost())) {
+        return;
+    }
+    lostReported_ = true;
+    std::fprintf(stderr, "TevAudio: a sound device stopped; its output is silent\n");
+    ShowOutputs();
 }
 
 void CTevMixer::ShowOptions() {

@@ -43,10 +43,14 @@ class CTevMixer : public QDialog, public MessageReceiver {
     void accept() override {}  // Enter does not close the panel
 
   private:
+    void ShowOutputs();
+    void CheckDevices();
+
     SoundOutput monitor_;
     SoundOutput main_;
     std::unique_ptr<CTevSoundDevices> devices_;
     QLabel* outputsText_ = nullptr;
+    bool lostReported_ = false;
     std::function<bool()> confirmExit_;
 };
 

@@ -38,6 +38,8 @@ class DeckBufferDevice {
     DeckBufferDevice& operator=(const DeckBufferDevice&) = delete;
 
     bool rearPair() const { return pair_ == 1; }
+    // The card stopped for good (unplugged, its server gone): the output is silent.
+    bool IsLost() const { return card_ && card_->IsLost(); }
     SoundDevice* device() const { return device_; }
     const Deck& deck(int d) const { return decks_[d]; }
 

@@ -26,6 +26,7 @@ class SoundOutput {
                     std::string& error);
     void Release();
     bool HasDevice() const { return deckDevice_ != nullptr; }
+    bool IsDeviceLost() const { return deckDevice_ && deckDevice_->IsLost(); }
     const std::string& deviceName() const { return deviceName_; }
     DeckBufferDevice* deckDevice() const { return deckDevice_.get(); }
 

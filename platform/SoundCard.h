@@ -69,6 +69,8 @@ class SoundCard {
 
     // True once the stream has stopped for good (the device vanished, the server went away).
     bool IsLost() const { return lost_.load(std::memory_order_acquire); }
+    // Seconds from a rendered block to the speaker, as the device reports it; 0 when unknown.
+    virtual double OutputLatency() const { return 0.0; }
     // Blocks whose mix exceeded full scale and was clipped.
     uint64_t ClippedBlocks() const { return clipped_.load(std::memory_order_relaxed); }
 

@@ -52,6 +52,11 @@ class PortAudioCard final : public SoundCard {
         return err;
     }
 
+    double OutputLatency() const override {
+        const PaStreamInfo* info = stream_ != nullptr ? Pa_GetStreamInfo(stream_) : nullptr;
+        return info != nullptr ? info->outputLatency : 0.0;
+    }
+
   private:
     static int Callback(const void*, void* output, unsigned long frames,
                         const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user) {

@@ -214,3 +214,32 @@ TEST(MixerLines, ATestCardHasNoMixerAndAnOutputWithoutDeviceReadsZero) {
     EXPECT_DOUBLE_EQ(none.speakersVolume(), 0.0);
     EXPECT_DOUBLE_EQ(none.GetSpeakersVolume(), 0.0);
 }
+
+namespace {
+
+// A card whose stream can be made to vanish.
+class VanishingCard : public SoundCard {
+  public:
+    VanishingCard() : SoundCard("Vanishing", 2, 44100) {}
+    void Vanish() { MarkLost(); }
+};
+
+}  // namespace
+
+TEST(DeckOutput, AVanishedCardLeavesItsOutputSilentButWorking) {
+    ResetEngineState();
+    auto card = std::make_shared<VanishingCard>();
+    SoundOutput output;
+    output.Open(card, 0, "Vanishing");
+    output.CreateDeckBuffers(0, 44100, true, true);
+    EXPECT_FALSE(output.IsDeviceLost());
+    card->Vanish();
+    EXPECT_TRUE(output.IsDeviceLost());
+    // Everything still answers; nothing blocks on the stream that is gone.
+    EXPECT_EQ(output.WriteForwardChunk(0, Chunk(5).data()), S_OK);
+    EXPECT_EQ(output.PlayForward(0), S_OK);
+    EXPECT_EQ(output.StopDeck(0), S_OK);
+    EXPECT_EQ(output.CreateDeckBuffers(0, 44100, true, true), S_OK);
+    output.Release();
+    EXPECT_FALSE(output.IsDeviceLost());
+}
