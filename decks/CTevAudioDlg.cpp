@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 
 #include "core/AppMessages.h"
@@ -9,6 +10,7 @@
 #include "core/EngineThreads.h"
 #include "output/CTevMixer.h"
 #include "platform/KeyboardDevice.h"
+#include "platform/SoundSystem.h"
 
 namespace tev {
 namespace {
@@ -55,6 +57,17 @@ bool CTevAudioDlg::OnInitDialog() {
 
     trackLengthThread_ = StartTrackLengthLoader();
     keyboardThread_ = StartKeyboardPoll(Keyboard());
+
+    // Without a sound system (not merely without a sound card) nothing could ever play.
+    SoundSystem& sound = SoundSystem::Instance();
+    if (!sound.Started()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Tev Audio"),
+                              QStringLiteral("You must have a working sound system to run this "
+                                             "software (%1).")
+                                  .arg(QString::fromStdString(sound.LastError())));
+        OnClose();
+        return false;
+    }
 
     LayOutPanels();
     return true;
