@@ -31,6 +31,8 @@ class RingConsumer {
     void Release() noexcept;
 
     uint32_t chunksSinceWake() const noexcept { return taken_; }
+    // Starts counting towards the next wake-up afresh.
+    void ResetWakeCount() noexcept { taken_ = 0; }
 
   private:
     int deck_;

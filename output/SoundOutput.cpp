@@ -1,6 +1,7 @@
 #include "output/SoundOutput.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/SoundDeviceList.h"
 #include "platform/SoundSystem.h"
@@ -178,6 +179,47 @@ HRESULT SoundOutput::SwitchToForward(int deck) {
 
 HRESULT SoundOutput::SwitchToBackward(int deck) {
     return deckDevice_ ? deckDevice_->SwitchToBackward(deck) : S_OK;
+}
+
+void SoundOutput::ComputeCrossFadeCurve(double p) {
+    double* b = curve_[1];
+    if (p < 0.0) {
+        const double exponent = 1.0 / (1.0 - 2.0 * p);  // 1/3 at -1: an early rise
+        for (int i = 0; i < kCurvePoints; ++i) {
+            b[i] = std::pow(i / 99.0, exponent);
+        }
+    } else if (p == 0.0) {
+        for (int i = 0; i < kCurvePoints; ++i) {
+            b[i] = i / 99.0;
+        }
+    } else {
+        // A straight rise that reaches full gain early and stays there.
+        const double n = (1.0 - p / 2.0) * 99.0;
+        const int full = static_cast<int>(n);
+        for (int i = 0; i < kCurvePoints; ++i) {
+            b[i] = i < full ? i / n : 1.0;
+        }
+    }
+    for (int i = 0; i < kCurvePoints; ++i) {
+        curve_[0][i] = b[kCurvePoints - 1 - i];
+    }
+}
+
+double SoundOutput::CurvePoint(int deck, int i) const {
+    if (deck < 0 || deck >= kDeckCount || i < 0 || i >= kCurvePoints) {
+        return 0.0;
+    }
+    return curve_[deck][i];
+}
+
+void SoundOutput::ApplyCrossFader(double x, const double levels[kDeckCount]) {
+    const double t = (x + 1.0) / 2.0;
+    const int k = static_cast<int>(t * 98.0);
+    const int point = ((k % kCurvePoints) + kCurvePoints) % kCurvePoints;
+    for (int deck = 0; deck < kDeckCount; ++deck) {
+        curveGain_[deck] = curve_[deck][point];
+        SetDeckVolume(deck, levels[deck] * curveGain_[deck]);
+    }
 }
 
 }  // namespace tev

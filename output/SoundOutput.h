@@ -14,7 +14,7 @@ namespace tev {
 // silent: operations do nothing and queries answer 0 or false. [UI thread] every operation.
 class SoundOutput {
   public:
-    SoundOutput() = default;
+    SoundOutput() { ComputeCrossFadeCurve(0.0); }
 
     // Takes a device: a card's front pair (or the whole card) or its rear pair, and binds the
     // card's mixer lines. Drops the previous device first.
@@ -50,6 +50,16 @@ class SoundOutput {
     HRESULT SwitchToForward(int deck);
     HRESULT SwitchToBackward(int deck);
 
+    // The cross-fade curve: two tables of 99 gains, Deck B's and its mirror image for Deck A,
+    // shaped by p in -1 ... 1 (soft, straight at 0, sharp cut).
+    void ComputeCrossFadeCurve(double p);
+    // A point of a deck's table; 0 outside 0 ... 98.
+    double CurvePoint(int deck, int i) const;
+    // Sets both decks' volumes from a cross-fader position x (-1: all Deck A) and the levels.
+    void ApplyCrossFader(double x, const double levels[kDeckCount]);
+    double curveGain(int deck) const { return curveGain_[deck]; }
+    static constexpr int kCurvePoints = 99;
+
     // The card's own mixer: speakers ("Master") and wave-output ("PCM") lines, 0 ... 1, and the
     // balance of the speakers line, -1 (left) ... 1 (right). Nothing happens without a device.
     void SetSpeakersVolume(double volume);
@@ -78,6 +88,8 @@ class SoundOutput {
     std::string deviceName_;
     std::unique_ptr<DeckBufferDevice> deckDevice_;
     uint32_t deckFrequency_[kDeckCount] = {44100, 44100};
+    double curve_[kDeckCount][kCurvePoints] = {};
+    double curveGain_[kDeckCount] = {1.0, 1.0};
     MixerLineControl speakersControl_;
     MixerLineControl waveControl_;
     double speakersVolume_ = 0.0;

@@ -138,10 +138,10 @@ bool WaitPumping(Event& event, std::chrono::milliseconds timeout) {
         if (event.WaitFor(std::chrono::milliseconds(1))) {
             return true;
         }
-        if (!forever && std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
         pump->DispatchPending();
+        if (!forever && std::chrono::steady_clock::now() >= deadline) {
+            return event.IsSet();
+        }
     }
 }
 

@@ -9,30 +9,9 @@
 #include <vector>
 
 #include "platform/SoundCard.h"
+#include "support/AllocationCounter.h"
 
 using namespace tev;
-
-// Counts allocations while armed, to show the render path makes none.
-namespace {
-std::atomic<bool> gCountAllocations{false};
-std::atomic<int> gAllocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (gCountAllocations.load(std::memory_order_relaxed)) {
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -229,13 +208,11 @@ TEST(SoundLayer, RenderingAllocatesNothing) {
         }
     }
     std::vector<float> out(4096 * 4);
-    gAllocations = 0;
-    gCountAllocations = true;
+    test::StartCountingAllocations();
     for (int i = 0; i < 20; ++i) {
         card.RenderInto(out);
     }
-    gCountAllocations = false;
-    EXPECT_EQ(gAllocations.load(), 0);
+    EXPECT_EQ(test::StopCountingAllocations(), 0);
 }
 
 TEST(SoundLayer, AFourChannelCardKeepsItsPairsApart) {

@@ -1,0 +1,368 @@
+#include "output/MixerEngine.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "core/EngineThreads.h"
+#include "core/RingConsumer.h"
+#include "core/SettingsStore.h"
+#include "core/Trace.h"
+#include "input/TrackDecoder.h"
+
+namespace tev {
+namespace {
+
+int PreviousSlot(int slot) {
+    return slot == 0 ? static_cast<int>(kDeckSlots) - 1 : slot - 1;
+}
+int NextSlot(int slot) {
+    return (slot + 1) % static_cast<int>(kDeckSlots);
+}
+
+// Room for any path, so that recording a slot's source never allocates while streaming.
+constexpr size_t kSourceCapacity = PATH_MAX;
+
+}  // namespace
+
+uint32_t DeckReports::SampleRate(int deck) const {
+    return trackDecoder[deck].SampleRate();
+}
+
+MixerEngine::MixerEngine(SoundOutput& monitor, SoundOutput& main, DeckCallbacks& decks)
+    : monitor_(monitor), main_(main), decks_(decks) {
+    for (auto& deck : slotSource_) {
+        for (std::string& source : deck) {
+            source.reserve(kSourceCapacity);
+        }
+    }
+    for (auto& deck : slotTrackPosition_) {
+        deck.fill(-1);
+    }
+}
+
+LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
+    const int deck = static_cast<int>(wParam);
+    const bool deckOk = deck >= 0 && deck < kDeckCount;
+    switch (msg) {
+        case WM_FILE_DIALOG_OPENING:
+            writeAheadTarget_ = kWriteAheadDialog;
+            return 0;
+        case WM_FILE_DIALOG_CLOSED:
+            writeAheadTarget_ = kWriteAheadNormal;
+            return 0;
+        default:
+            break;
+    }
+    if (!deckOk) {
+        return 0;
+    }
+    switch (msg) {
+        case WM_DECK_PRIMED:
+            PrepareDeckOutput(deck);
+            break;
+        case WM_START_FORWARD:
+            StartForward(deck);
+            break;
+        case WM_START_BACKWARD:
+            lastPlayedSlot_[deck] = NextSlot(lastPlayedSlot_[deck]);
+            StartBackward(deck);
+            break;
+        case WM_PLAY_BACKWARD_NOTIFY:
+            OnPlayBackwardNotify(deck);
+            break;
+        case WM_PLAY_FORWARD_NOTIFY:
+            OnPlayForwardNotify(deck);
+            break;
+        case WM_SET_FREQUENCY:
+            if (lParam >= static_cast<LPARAM>(SoundBuffer::kFrequencyMin) &&
+                lParam <= static_cast<LPARAM>(SoundBuffer::kFrequencyMax)) {
+                monitor_.SetFrequency(deck, static_cast<uint32_t>(lParam));
+                main_.SetFrequency(deck, static_cast<uint32_t>(lParam));
+            }
+            break;
+        case WM_RESUME_FORWARD:
+            lastPlayedSlot_[deck] = PreviousSlot(lastPlayedSlot_[deck]);
+            PlayResumeAfterBackward(deck);
+            break;
+        case WM_STOP_FORWARD:
+            StopForward(deck);
+            break;
+        case WM_STOP_BACKWARD:
+            StopBackward(deck);
+            break;
+        case WM_REFRESH_ELAPSED:
+            decks_.UpdateElapsed(deck, static_cast<uint32_t>(CountDataSlots(deck)) * kChunkBytes);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+bool MixerEngine::FeedForwardChunk(int deck) {
+    const int k = main_.ForwardWriteSlot(deck);
+    RingConsumer& consumer = consumers_[deck];
+    RingConsumer::Chunk chunk;
+    if (!consumer.Peek(chunk)) {
+        // The ring is empty: silence, never stale audio, and a mark that play ends here.
+        silentSlot_[deck][k] = true;
+        slotSource_[deck][k].clear();
+        monitor_.WriteForwardChunk(deck, silence_.data());
+        main_.WriteForwardChunk(deck, silence_.data());
+        if (backwardPlayEnabled.load(std::memory_order_relaxed) != 0) {
+            monitor_.WriteBackwardChunk(deck, silence_.data());
+            main_.WriteBackwardChunk(deck, silence_.data());
+        }
+        return false;
+    }
+    const auto* samples = reinterpret_cast<const int16_t*>(chunk.data);
+    dataSlot_[deck][k] = true;
+    slotTrackPosition_[deck][k] = static_cast<int32_t>(chunk.position);
+    slotSource_[deck][k].assign(*chunk.source);
+    monitor_.WriteForwardChunk(deck, samples);
+    main_.WriteForwardChunk(deck, samples);
+    if (backwardPlayEnabled.load(std::memory_order_relaxed) != 0) {
+        ReverseChunk(samples, reversed_.data());
+        monitor_.WriteBackwardChunk(deck, reversed_.data());
+        main_.WriteBackwardChunk(deck, reversed_.data());
+    }
+    consumer.Release();  // frees the chunk; wakes the reader every 27 chunks taken
+    return true;
+}
+
+int MixerEngine::CountDataSlots(int deck) const {
+    return static_cast<int>(std::count(dataSlot_[deck].begin(), dataSlot_[deck].end(), true));
+}
+
+void MixerEngine::PrepareDeckOutput(int deck) {
+    dataSlot_[deck].fill(false);
+    silentSlot_[deck].fill(false);
+    const uint32_t rate = decks_.SampleRate(deck);
+    const bool backward = backwardPlayEnabled.load(std::memory_order_relaxed) != 0;
+    monitor_.CreateDeckBuffers(deck, rate, false, backward);
+    main_.CreateDeckBuffers(deck, rate, true, backward);
+    UpdateDeckVolumes();
+    consumers_[deck].Restart();
+    for (int k = 0; k < kWriteAheadNormal; ++k) {
+        FeedForwardChunk(deck);
+    }
+    lastPlayedSlot_[deck] = 0;
+    decks_.MarkReady(deck);
+}
+
+bool MixerEngine::WaitUntilReady(int deck) {
+    Event& ready = deckEvents[deck].deckReadyToPlay;
+    // A deck whose reader ended before the ring was primed (a short track) never becomes
+    // ready: give up then instead of waiting for ever.
+    while (!WaitPumping(ready, std::chrono::milliseconds(1))) {
+        if (deckEvents[deck].threadFileReadForwardDone.IsSet() &&
+            deckEvents[deck].threadCdReadForwardDone.IsSet() && !ready.IsSet()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void MixerEngine::StartForward(int deck) {
+    consumers_[deck].ResetWakeCount();
+    displayCounter_[deck] = 0;
+    if (!WaitUntilReady(deck)) {
+        return;
+    }
+    if (forwardNotifyRunning[deck].load() == 0) {
+        StartNotifyForwarder(deck, PlayDirection::Forward);
+        monitor_.PlayForward(deck);
+        main_.PlayForward(deck);
+    }
+}
+
+void MixerEngine::StopOutputs(int deck) {
+    monitor_.StopDeck(deck);
+    main_.StopDeck(deck);
+}
+
+void MixerEngine::StopForward(int deck) {
+    if (forwardNotifyRunning[deck].load() == 0) {
+        return;
+    }
+    StopOutputs(deck);
+    StopNotifyForwarder(deck, PlayDirection::Forward);
+}
+
+void MixerEngine::OnPlayForwardNotify(int deck) {
+    Trace("Enter: OnPlayForwardNotify : Deck ", deck);
+    if (!main_.IsPlayingForward(deck)) {
+        Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Not Playing Forward");
+        return;
+    }
+    deckEvents[deck].playForwardNotify.Reset();
+    const int p = main_.ForwardPlayCursor(deck);
+    const int s = p / static_cast<int>(kChunkBytes);
+    const int last = lastPlayedSlot_[deck];
+    // Several slot ends may collapse into one wake-up, and a wake-up may repeat.
+    if (s == last || s == PreviousSlot(last) || p == 0) {
+        Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Play Notify Is Fake");
+        return;
+    }
+    if (silentSlot_[deck][s]) {
+        decks_.StopAtEnd(deck);
+        Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Stop Signal");
+        return;
+    }
+    // The monitor is kept in step with the main output; one slot behind is tolerated.
+    const int m = monitor_.ForwardPlaySlot(deck);
+    if (m != s && m != PreviousSlot(s)) {
+        monitor_.SetPlayPosition(deck, static_cast<uint32_t>(main_.ForwardPlayCursor(deck)));
+    }
+    const int n = CountDataSlots(deck);
+    bool ok = true;
+    if (n == writeAheadTarget_) {
+        ok = FeedForwardChunk(deck);
+    } else if (n < writeAheadTarget_) {
+        FeedForwardChunk(deck);
+        ok = FeedForwardChunk(deck);
+    }
+    const bool starved = !dataSlot_[deck][s];
+    if (starved) {
+        // The writes fell behind the play cursor: stop, refill past it, restart.
+        StopOutputs(deck);
+        while (ok && !dataSlot_[deck][s]) {
+            ok = FeedForwardChunk(deck);
+        }
+        for (int i = 0; i < kWriteAheadNormal; ++i) {
+            FeedForwardChunk(deck);
+        }
+        consumers_[deck].ResetWakeCount();
+        displayCounter_[deck] = 0;
+        monitor_.PlayForward(deck);
+        main_.PlayForward(deck);
+    }
+    for (int i = last; i != s; i = NextSlot(i)) {
+        dataSlot_[deck][i] = false;
+    }
+    dataSlot_[deck][s] = false;
+    lastPlayedSlot_[deck] = s;
+    ReportTrackChange(deck, s);
+    decks_.StepRotation(deck, +1);
+    if (++displayCounter_[deck] >= 3) {
+        decks_.UpdateElapsed(deck, static_cast<uint32_t>(n) * kChunkBytes);
+        decks_.UpdatePositionFromElapsed(deck);
+        displayCounter_[deck] = 0;
+    }
+    Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Normal");
+}
+
+void MixerEngine::ReportTrackChange(int deck, int slot) {
+    if (decks_.IsCd(deck)) {
+        if (slotTrackPosition_[deck][slot] >= 0 &&
+            slotTrackPosition_[deck][slot] != decks_.CurrentCdTrack(deck)) {
+            decks_.SelectCdTrack(deck, slotTrackPosition_[deck][slot]);
+        }
+        return;
+    }
+    const std::string& source = slotSource_[deck][slot];
+    if (!source.empty() && source != decks_.CurrentFile(deck)) {
+        decks_.ShowTrackChange(deck, source);
+    }
+}
+
+void MixerEngine::ReverseChunk(const int16_t* chunk, int16_t* reversed) {
+    for (uint32_t f = 0; f < kChunkFrames; ++f) {
+        const uint32_t from = kChunkFrames - 1 - f;
+        reversed[2 * f] = chunk[2 * from];
+        reversed[2 * f + 1] = chunk[2 * from + 1];
+    }
+}
+
+void MixerEngine::StartBackward(int deck) {
+    if (!WaitUntilReady(deck)) {
+        return;
+    }
+    if (backwardNotifyRunning[deck].load() == 0) {
+        StartNotifyForwarder(deck, PlayDirection::Backward);
+        monitor_.SwitchToBackward(deck);
+        main_.SwitchToBackward(deck);
+    }
+}
+
+void MixerEngine::StopBackward(int deck) {
+    if (backwardNotifyRunning[deck].load() == 0) {
+        return;
+    }
+    monitor_.StopDeck(deck);
+    main_.StopDeck(deck);
+    StopNotifyForwarder(deck, PlayDirection::Backward);
+}
+
+void MixerEngine::OnPlayBackwardNotify(int deck) {
+    if (!main_.IsPlayingBackward(deck)) {
+        return;
+    }
+    deckEvents[deck].playBackwardNotify.Reset();
+    const int p = main_.BackwardPlayCursor(deck);
+    const int v = static_cast<int>(kDeckSlots) - 1 - p / static_cast<int>(kChunkBytes);
+    const int last = lastPlayedSlot_[deck];
+    if (v == last || v == NextSlot(last) || p == 0) {
+        return;
+    }
+    // Slots that backward play has passed are ahead of the forward position again.
+    int steps = 0;
+    for (int i = last; i != v; i = PreviousSlot(i)) {
+        dataSlot_[deck][i] = true;
+        ++steps;
+    }
+    if (steps >= 4) {
+        return;  // a jump, not play: wait for the cursor to settle
+    }
+    dataSlot_[deck][v] = true;
+    lastPlayedSlot_[deck] = v;
+    if (CountDataSlots(deck) >= kHistoryLimit) {
+        // The history is used up. This handler runs for the backward forwarder, so it is only
+        // told to end, not waited for.
+        monitor_.StopDeck(deck);
+        main_.StopDeck(deck);
+        backwardNotifyRunning[deck].exchange(0);
+        deckEvents[deck].playBackwardNotify.Set();
+    }
+    decks_.StepRotation(deck, -1);
+    if (++displayCounter_[deck] >= 3) {
+        decks_.UpdateElapsed(deck, static_cast<uint32_t>(CountDataSlots(deck)) * kChunkBytes);
+        decks_.UpdatePositionFromElapsed(deck);
+        displayCounter_[deck] = 0;
+    }
+}
+
+void MixerEngine::PlayResumeAfterBackward(int deck) {
+    Trace("Enter: PlayResumeAfterBackward : Deck ", deck);
+    if (!WaitUntilReady(deck)) {
+        return;
+    }
+    if (forwardNotifyRunning[deck].load() != 0) {
+        Trace("Leave: PlayResumeAfterBackward : Deck ", deck,
+              " : Play Forward Notify Thread Is Running");
+        return;
+    }
+    StartNotifyForwarder(deck, PlayDirection::Forward);
+    monitor_.SwitchToForward(deck);
+    main_.SwitchToForward(deck);
+    Trace("Leave: PlayResumeAfterBackward : Deck ", deck, " : Normal");
+}
+
+void MixerEngine::UpdateDeckVolumes() {
+    const double levels[kDeckCount] = {deckLevel[0].Get(), deckLevel[1].Get()};
+    monitor_.ApplyCrossFader(monitorCrossFader.Get(), levels);
+    main_.ApplyCrossFader(mainCrossFader.Get(), levels);
+}
+
+void MixerEngine::SetCurveParameter(double p, SettingsStore* store) {
+    curveParameter.Set(p);
+    monitor_.ComputeCrossFadeCurve(p);
+    main_.ComputeCrossFadeCurve(p);
+    PostAppMessage(hMainWnd, WM_REDRAW_CURVE_GRAPH);
+    UpdateDeckVolumes();
+    if (store != nullptr) {
+        store->SaveCrossFaderCurvePosition(static_cast<float>(p));
+    }
+}
+
+}  // namespace tev

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/AppMessages.h"
+#include "core/EngineState.h"
+#include "core/RingConsumer.h"
+#include "output/BoundedValue.h"
+#include "output/SoundOutput.h"
+#include "platform/MessageLayer.h"
+#include "platform/WorkerThread.h"
+
+namespace tev {
+
+class SettingsStore;
+
+// What the streaming tells a deck panel (and, through it, the play list). The deck panels
+// implement it; DeckReports gives the plain behaviour for a deck without a panel.
+class DeckCallbacks {
+  public:
+    virtual ~DeckCallbacks() = default;
+    // The deck's source: a CD, or a file.
+    virtual bool IsCd(int deck) const = 0;
+    virtual int CurrentCdTrack(int deck) const = 0;
+    virtual const std::string& CurrentFile(int deck) const = 0;
+    // The rate of the deck's audio.
+    virtual uint32_t SampleRate(int deck) const = 0;
+    // The ring is primed and the buffers prepared: the deck may play.
+    virtual void MarkReady(int deck) = 0;
+    // Play reached the silence after the deck's last audio: stop it, after this handler.
+    virtual void StopAtEnd(int deck) = 0;
+    // The sounding track changed: to `path` (files) or to CD track `track`.
+    virtual void ShowTrackChange(int deck, const std::string& path) = 0;
+    virtual void SelectCdTrack(int deck, int track) = 0;
+    virtual void StepRotation(int deck, int direction) = 0;
+    // `bytesAhead` of audio are written ahead of the play position.
+    virtual void UpdateElapsed(int deck, uint32_t bytesAhead) = 0;
+    virtual void UpdatePositionFromElapsed(int deck) = 0;
+};
+
+// A deck without a panel: files from the deck's decoder, ready when primed, stopped at the end.
+class DeckReports : public DeckCallbacks {
+  public:
+    bool IsCd(int) const override { return false; }
+    int CurrentCdTrack(int) const override { return 0; }
+    const std::string& CurrentFile(int deck) const override { return currentFile[deck]; }
+    uint32_t SampleRate(int deck) const override;
+    void MarkReady(int deck) override { deckEvents[deck].deckReadyToPlay.Set(); }
+    void StopAtEnd(int deck) override { PostAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck)); }
+    void ShowTrackChange(int deck, const std::string& path) override { currentFile[deck] = path; }
+    void SelectCdTrack(int, int) override {}
+    void StepRotation(int, int) override {}
+    void UpdateElapsed(int, uint32_t) override {}
+    void UpdatePositionFromElapsed(int) override {}
+
+    std::string currentFile[kDeckCount];
+};
+
+// The mixer's engine: streams each deck's ring into its forward and backward buffers on both
+// outputs, paced by the main output's notifications, plays backward and resumes, and turns the
+// levels and cross faders into deck volumes. It is the receiver of the engine's messages behind
+// the mixer panel. [UI thread] every operation.
+class MixerEngine : public MessageReceiver {
+  public:
+    static constexpr int kWriteAheadNormal = 26;
+    static constexpr int kWriteAheadDialog = 60;  // while a file dialog is open
+    static constexpr int kHistoryLimit = 108;     // slots of backward play, 7.2 s
+
+    MixerEngine(SoundOutput& monitor, SoundOutput& main, DeckCallbacks& decks);
+
+    LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;
+
+    // Forward streaming.
+    bool FeedForwardChunk(int deck);
+    int CountDataSlots(int deck) const;
+    void PrepareDeckOutput(int deck);
+    void StartForward(int deck);
+    void StopForward(int deck);
+    void OnPlayForwardNotify(int deck);
+
+    // Backward play.
+    void StartBackward(int deck);
+    void StopBackward(int deck);
+    void OnPlayBackwardNotify(int deck);
+    void PlayResumeAfterBackward(int deck);
+    // Frames in reverse order, each keeping its left and right sample.
+    static void ReverseChunk(const int16_t* chunk, int16_t* reversed);
+
+    // Mixing values and their way to the outputs.
+    void UpdateDeckVolumes();
+    void SetCurveParameter(double p, SettingsStore* store);
+    BoundedValue deckLevel[kDeckCount] = {{0.7, -1, 1}, {0.7, -1, 1}};
+    BoundedValue mainCrossFader{-1.0, -1, 1};
+    BoundedValue monitorCrossFader{-1.0, -1, 1};
+    BoundedValue curveParameter{0.0, -1, 1};
+
+    int writeAheadTarget() const { return writeAheadTarget_; }
+    int lastPlayedSlot(int deck) const { return lastPlayedSlot_[deck]; }
+    bool dataSlot(int deck, int slot) const { return dataSlot_[deck][slot]; }
+    bool silentSlot(int deck, int slot) const { return silentSlot_[deck][slot]; }
+
+  private:
+    bool WaitUntilReady(int deck);
+    void StopOutputs(int deck);
+    void ReportTrackChange(int deck, int slot);
+    void UpdateDisplay(int deck);
+
+    SoundOutput& monitor_;
+    SoundOutput& main_;
+    DeckCallbacks& decks_;
+    int writeAheadTarget_ = kWriteAheadNormal;
+    std::array<std::array<bool, kDeckSlots>, kDeckCount> dataSlot_{};
+    std::array<std::array<bool, kDeckSlots>, kDeckCount> silentSlot_{};
+    std::array<std::array<int32_t, kDeckSlots>, kDeckCount> slotTrackPosition_{};
+    std::array<std::array<std::string, kDeckSlots>, kDeckCount> slotSource_;
+    int lastPlayedSlot_[kDeckCount] = {0, 0};
+    RingConsumer consumers_[kDeckCount] = {RingConsumer(0), RingConsumer(1)};
+    int displayCounter_[kDeckCount] = {0, 0};
+    std::array<int16_t, kChunkBytes / 2> silence_{};
+    std::array<int16_t, kChunkBytes / 2> reversed_{};
+};
+
+}  // namespace tev

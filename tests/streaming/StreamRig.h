@@ -1,0 +1,135 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/AppMessages.h"
+#include "core/RingProducer.h"
+#include "decoder/DecoderRig.h"
+#include "input/FileThreads.h"
+#include "input/TrackDecoder.h"
+#include "output/MixerEngine.h"
+
+namespace tev::test {
+
+// Two outputs on the halves of one four-channel manual-clock card (main: channels 0 and 1,
+// monitor: 2 and 3), the mixer engine as hMixerWnd, real readers and notify threads, and the
+// test's thread as the UI thread.
+class StreamRig : public MessageReceiver {
+  public:
+    StreamRig() {
+        ResetEngineState();
+        SetMessagePump(&pump);
+        char pattern[] = "/tmp/tev-stream-XXXXXX";
+        dir = mkdtemp(pattern);
+        main.Open(card, 0, "main");
+        monitor.Open(card, 1, "monitor");
+        engine = std::make_unique<MixerEngine>(monitor, main, decks);
+        engine->deckLevel[0].Set(1.0);
+        engine->deckLevel[1].Set(1.0);
+        hMixerWnd.Attach(this);
+    }
+    ~StreamRig() override {
+        for (int deck = 0; deck < kDeckCount; ++deck) {
+            engine->StopForward(deck);
+            engine->StopBackward(deck);
+            StopReader(deck, ReaderKind::File, false);
+            trackDecoder[deck].Close();
+        }
+        hMixerWnd.Detach(this);
+        pump.Close();
+        SetMessagePump(nullptr);
+        std::filesystem::remove_all(dir);
+        ResetEngineState();
+    }
+
+    LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_TRACK_ENDED && onTrackEnded) {
+            onTrackEnded(static_cast<int>(wParam));
+        }
+        const LRESULT result = engine->OnAppMessage(msg, wParam, lParam);
+        if (msg == WM_PLAY_FORWARD_NOTIFY) {
+            ++forwardNotifications;
+        }
+        if (msg == WM_PLAY_BACKWARD_NOTIFY) {
+            ++backwardNotifications;
+        }
+        if (msg == WM_STOP_FORWARD) {
+            ++stops;
+        }
+        if (msg == WM_CHUNK_FILLED) {
+            ++chunksFilled;
+        }
+        return result;
+    }
+
+    // A WAV of numbered frames (see NumberedFrames); its samples.
+    std::vector<int16_t> MakeFile(const std::string& name, int frames, int id) {
+        auto samples = NumberedFrames(frames, 2, id);
+        WriteWav(dir + "/" + name, 2, 16, 44100, Bytes(samples));
+        return samples;
+    }
+
+    // Opens a file into a deck and waits until the deck is primed and prepared.
+    void Load(int deck, const std::string& name) {
+        ASSERT_TRUE(OpenFileIntoDeck(deck, dir + "/" + name));
+        decks.currentFile[deck] = dir + "/" + name;
+        StartFileReader(deck);
+        ASSERT_TRUE(pump.PumpUntil([&] { return deckEvents[deck].deckReadyToPlay.IsSet(); },
+                                   std::chrono::seconds(20)));
+    }
+
+    // Renders one slot of sound and waits until the notifications it causes have been handled.
+    std::vector<float> PlaySlots(int slots = 1) {
+        std::vector<float> out;
+        for (int i = 0; i < slots; ++i) {
+            const int forward = forwardNotifications;
+            const int backward = backwardNotifications;
+            auto block = card->Render(static_cast<int>(kChunkFrames));
+            out.insert(out.end(), block.begin(), block.end());
+            const bool expectForward = forwardNotifyRunning[0] || forwardNotifyRunning[1];
+            const bool expectBackward = backwardNotifyRunning[0] || backwardNotifyRunning[1];
+            pump.PumpUntil(
+                [&] {
+                    return (!expectForward || forwardNotifications > forward) &&
+                           (!expectBackward || backwardNotifications > backward);
+                },
+                std::chrono::seconds(5));
+            pump.DispatchAll();
+        }
+        return out;
+    }
+
+    // The gain a deck gets for a level and a cross-fader gain, by the volume rule.
+    static double Gain(double level, double curveGain) {
+        const int32_t volume = SoundOutput::VolumeFromGain(level * curveGain);
+        return volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
+    }
+
+    std::shared_ptr<ManualClockCard> card = std::make_shared<ManualClockCard>(4);
+    QueueMessagePump pump;
+    SoundOutput monitor;
+    SoundOutput main;
+    DeckReports decks;
+    std::unique_ptr<MixerEngine> engine;
+    std::function<void(int)> onTrackEnded;
+    int forwardNotifications = 0;
+    int backwardNotifications = 0;
+    int stops = 0;
+    int chunksFilled = 0;
+    std::string dir;
+};
+
+// Channel `channel` (0-3) of frame `frame` of a render, in 16-bit units.
+inline double At(const std::vector<float>& out, size_t frame, int channel) {
+    return static_cast<double>(out[frame * 4 + static_cast<size_t>(channel)]) * 32768.0;
+}
+
+}  // namespace tev::test

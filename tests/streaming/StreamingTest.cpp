@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+#include "streaming/StreamRig.h"
+#include "support/AllocationCounter.h"
+
+using namespace tev;
+using tev::test::At;
+using tev::test::StreamRig;
+
+namespace {
+
+constexpr size_t kRamp = 256;  // frames a start takes to rise from silence
+const double kFullLeftGain = StreamRig::Gain(1.0, 98.0 / 99.0);
+
+// Checks frames [from, to) of a render against the file's frames starting at `fileFrame`, on
+// the main (channels 0, 1) and the monitor (2, 3) output.
+void ExpectFileFrames(const std::vector<float>& out, size_t from, size_t to,
+                      const std::vector<int16_t>& file, size_t fileFrame, double gain) {
+    for (size_t f = from; f < to; ++f) {
+        const size_t at = fileFrame + (f - from);
+        const double left = at < file.size() / 2 ? file[2 * at] * gain : 0.0;
+        const double right = at < file.size() / 2 ? file[2 * at + 1] * gain : 0.0;
+        for (int pair = 0; pair < 2; ++pair) {
+            ASSERT_NEAR(At(out, f, 2 * pair), left, 0.6) << "frame " << f << " pair " << pair;
+            ASSERT_NEAR(At(out, f, 2 * pair + 1), right, 0.6) << "frame " << f << " pair " << pair;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(Streaming, APlayingDeckPutsItsFileOnBothOutputsSampleForSample) {
+    StreamRig rig;
+    const auto a = rig.MakeFile("a.wav", 200 * kChunkFrames, 0);
+    rig.MakeFile("b.wav", 200 * kChunkFrames, 500);
+    rig.Load(0, "a.wav");
+    rig.Load(1, "b.wav");
+    rig.engine->UpdateDeckVolumes();  // both cross faders at Deck A's end
+    rig.engine->StartForward(0);
+    rig.engine->StartForward(1);  // Deck B plays, silent at its cross-fader end
+    const auto out = rig.PlaySlots(60);
+    ExpectFileFrames(out, kRamp, out.size() / 4, a, kRamp, kFullLeftGain);
+    EXPECT_EQ(rig.main.ForwardPlaySlot(0), 60);
+}
+
+TEST(Streaming, FeedsOneChunkAt26OutstandingAndTwoAt25) {
+    StreamRig rig;
+    rig.MakeFile("a.wav", 200 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    EXPECT_EQ(rig.engine->CountDataSlots(0), 26);
+    for (int slot = 0; slot < 26; ++slot) {
+        EXPECT_TRUE(rig.engine->dataSlot(0, slot));
+    }
+    EXPECT_EQ(rig.engine->lastPlayedSlot(0), 0);
+    EXPECT_EQ(rig.main.ForwardWriteSlot(0), 26);
+    rig.engine->StartForward(0);
+    rig.PlaySlots(1);  // 26 outstanding: one chunk
+    EXPECT_EQ(rig.main.ForwardWriteSlot(0), 27);
+    EXPECT_EQ(rig.engine->CountDataSlots(0), 25);
+    rig.PlaySlots(1);  // 25 outstanding: two
+    EXPECT_EQ(rig.main.ForwardWriteSlot(0), 29);
+    rig.PlaySlots(1);
+    EXPECT_EQ(rig.main.ForwardWriteSlot(0), 30);
+
+    // While a file dialog is open the engine writes further ahead.
+    SendAppMessage(hMixerWnd, WM_FILE_DIALOG_OPENING);
+    rig.PlaySlots(1);
+    EXPECT_EQ(rig.main.ForwardWriteSlot(0), 32);
+    SendAppMessage(hMixerWnd, WM_FILE_DIALOG_CLOSED);
+    EXPECT_EQ(rig.engine->writeAheadTarget(), MixerEngine::kWriteAheadNormal);
+}
+
+TEST(Streaming, RepeatedNotificationsAreFakeAndADriftedMonitorIsResynced) {
+    StreamRig rig;
+    rig.MakeFile("a.wav", 200 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    rig.PlaySlots(3);
+    const int written = rig.main.ForwardWriteSlot(0);
+    const int handled = rig.forwardNotifications;
+    deckEvents[0].playForwardNotify.Set();  // a wake-up with no slot end behind it
+    rig.pump.PumpUntil([&] { return rig.forwardNotifications > handled; }, std::chrono::seconds(5));
+    EXPECT_EQ(rig.main.ForwardWriteSlot(0), written);
+    EXPECT_EQ(rig.engine->lastPlayedSlot(0), 3);
+
+    rig.monitor.SetPlayPosition(0, 9 * kChunkBytes);  // the monitor drifted
+    rig.PlaySlots(1);
+    EXPECT_EQ(rig.monitor.ForwardPlayCursor(0), rig.main.ForwardPlayCursor(0));
+    rig.monitor.SetPlayPosition(0, static_cast<uint32_t>(rig.main.ForwardPlayCursor(0)) -
+                                       kChunkBytes);  // one slot behind is tolerated
+    rig.PlaySlots(1);
+    EXPECT_EQ(rig.monitor.ForwardPlaySlot(0), rig.main.ForwardPlaySlot(0) - 1);
+}
+
+TEST(Streaming, EveryTwentySeventhChunkTakenWakesTheReaderOnce) {
+    StreamRig rig;
+    rig.MakeFile("a.wav", 400 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    // Lets the reader finish whatever a wake-up gave it; true when it filled anything.
+    const auto refilled = [&] {
+        const int before = rig.chunksFilled;
+        int seen = -1;
+        while (seen != rig.chunksFilled) {
+            seen = rig.chunksFilled;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            rig.pump.DispatchAll();
+        }
+        return rig.chunksFilled > before;
+    };
+    refilled();
+    rig.engine->StartForward(0);
+    int wakes = 0;
+    for (int i = 0; i < 60; ++i) {
+        rig.PlaySlots(1);
+        wakes += refilled() ? 1 : 0;
+    }
+    // Starting play restarts the count: 61 chunks taken since (two for the second slot, one
+    // for each other), so two wake-ups.
+    EXPECT_EQ(wakes, 2);
+}
+
+TEST(Streaming, PlayStopsAtTheFirstSilentSlotAfterTheLastTrack) {
+    StreamRig rig;
+    const size_t frames = 130 * kChunkFrames + 100;
+    const auto a = rig.MakeFile("a.wav", static_cast<int>(frames), 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    const auto out = rig.PlaySlots(140);
+    ExpectFileFrames(out, kRamp, frames, a, kRamp, kFullLeftGain);
+    for (size_t f = frames; f < out.size() / 4; ++f) {
+        ASSERT_EQ(At(out, f, 0), 0.0) << "heard after the end, frame " << f;
+    }
+    EXPECT_EQ(rig.stops, 1);
+    EXPECT_FALSE(rig.main.IsPlayingForward(0));
+    EXPECT_EQ(forwardNotifyRunning[0].load(), 0U);
+}
+
+TEST(Streaming, TwoFilesContinueWithoutAGapOrARepeat) {
+    StreamRig rig;
+    const auto a = rig.MakeFile("a.wav", 130 * kChunkFrames + 1234, 0);
+    const auto b = rig.MakeFile("b.wav", 40 * kChunkFrames + 77, 900);
+    int ended = 0;
+    rig.onTrackEnded = [&](int deck) {
+        if (++ended == 1 && OpenFileIntoDeck(deck, rig.dir + "/b.wav")) {
+            trackDecoder[deck].SetContinue(true);
+        }
+    };
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    const auto out = rig.PlaySlots(180);
+    auto both = a;
+    both.insert(both.end(), b.begin(), b.end());
+    ExpectFileFrames(out, kRamp, both.size() / 2, both, kRamp, kFullLeftGain);
+    EXPECT_EQ(ended, 2);
+    EXPECT_EQ(rig.decks.currentFile[0], rig.dir + "/b.wav") << "the track change was reported";
+    EXPECT_EQ(rig.stops, 1);
+}
+
+TEST(Streaming, AStalledUiThreadStopsRefillsAndRestartsTheDeck) {
+    StreamRig rig;
+    const auto a = rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    rig.PlaySlots(10);
+    // The UI thread stalls: 30 slots play while no notification is handled.
+    for (int i = 0; i < 30; ++i) {
+        rig.card->Render(static_cast<int>(kChunkFrames));
+    }
+    rig.PlaySlots(1);  // the handler finds its writes behind the play cursor
+    EXPECT_TRUE(rig.main.IsPlayingForward(0)) << "restarted";
+    const int playing = rig.main.ForwardPlaySlot(0);
+    EXPECT_TRUE(rig.engine->CountDataSlots(0) >= 26);
+    // From here the deck plays on in order, from the chunk that was due.
+    const auto out = rig.PlaySlots(20);
+    const size_t frame0 = static_cast<size_t>(playing) * kChunkFrames;
+    double first = At(out, kRamp, 0) / kFullLeftGain;
+    const auto expected = static_cast<int16_t>(first);
+    size_t start = 0;
+    for (size_t f = 0; f < a.size() / 2; ++f) {
+        if (a[2 * f] == expected && f >= frame0) {
+            start = f;
+            break;
+        }
+    }
+    ASSERT_GT(start, 0U);
+    ExpectFileFrames(out, kRamp, out.size() / 4, a, start, kFullLeftGain);
+}
+
+TEST(Streaming, NoAllocationWhileStreaming) {
+    StreamRig rig;
+    rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    rig.PlaySlots(5);
+    StopNotifyForwarder(0, PlayDirection::Forward);  // the handler is called directly below
+    for (int i = 0; i < 20; ++i) {
+        rig.card->Render(static_cast<int>(kChunkFrames));
+        test::StartCountingAllocations();
+        rig.engine->OnPlayForwardNotify(0);
+        EXPECT_EQ(test::StopCountingAllocations(), 0);
+    }
+}
+
+TEST(Streaming, BackwardPlayReversesWhatWasPlayedAndResumesFromTheMirror) {
+    StreamRig rig;
+    const auto a = rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    rig.PlaySlots(30);
+    // As the deck panel does: stop forward, then start backward.
+    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
+    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    EXPECT_TRUE(rig.main.IsPlayingBackward(0));
+    EXPECT_EQ(rig.main.BackwardPlayCursor(0), static_cast<int32_t>(kMirrorBase - 30 * kChunkBytes));
+    const auto back = rig.PlaySlots(5);
+    // Backward slot 89 holds chunk 31 reversed, then chunk 30, 29, ...: frames count down, and
+    // each frame keeps its left and right samples.
+    const size_t lastFrameOf31 = 32 * kChunkFrames - 1;
+    for (size_t f = kRamp; f < back.size() / 4; ++f) {
+        const size_t source = lastFrameOf31 - f;
+        ASSERT_NEAR(At(back, f, 0), a[2 * source] * kFullLeftGain, 0.6) << f;
+        ASSERT_NEAR(At(back, f, 1), a[2 * source + 1] * kFullLeftGain, 0.6) << f;
+    }
+    // A repeated wake-up changes nothing.
+    const int last = rig.engine->lastPlayedSlot(0);
+    const int handled = rig.backwardNotifications;
+    deckEvents[0].playBackwardNotify.Set();
+    rig.pump.PumpUntil([&] { return rig.backwardNotifications > handled; },
+                       std::chrono::seconds(5));
+    EXPECT_EQ(rig.engine->lastPlayedSlot(0), last);
+
+    // Forward again from the mirrored position.
+    const uint32_t backwardCursor = static_cast<uint32_t>(rig.main.BackwardPlayCursor(0));
+    SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
+    SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+    EXPECT_TRUE(rig.main.IsPlayingForward(0));
+    const uint32_t resumed = kMirrorBase - backwardCursor / kChunkBytes * kChunkBytes;
+    EXPECT_EQ(static_cast<uint32_t>(rig.main.ForwardPlayCursor(0)), resumed);
+    const auto forward = rig.PlaySlots(3);
+    ExpectFileFrames(forward, kRamp, forward.size() / 4, a, resumed / 4 + kRamp, kFullLeftGain);
+}
+
+TEST(Streaming, BackwardPlayStopsItselfAtTheHistoryLimit) {
+    StreamRig rig;
+    rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    rig.PlaySlots(110);
+    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
+    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    for (int i = 0; i < 110 && rig.main.IsPlayingBackward(0); ++i) {
+        rig.PlaySlots(1);
+    }
+    EXPECT_FALSE(rig.main.IsPlayingBackward(0));
+    EXPECT_GE(rig.engine->CountDataSlots(0), MixerEngine::kHistoryLimit);
+    EXPECT_TRUE(rig.pump.PumpUntil([] { return deckEvents[0].threadPlayBackwardDone.IsSet(); },
+                                   std::chrono::seconds(5)));
+}
+
+TEST(Streaming, ATempoChangeRaisesThePitchOnBothOutputs) {
+    StreamRig rig;
+    std::vector<int16_t> tone;
+    for (uint32_t f = 0; f < 200 * kChunkFrames; ++f) {
+        const auto v =
+            static_cast<int16_t>(std::lround(8000 * std::sin(2 * M_PI * 1000.0 * f / 44100)));
+        tone.push_back(v);
+        tone.push_back(v);
+    }
+    test::WriteWav(rig.dir + "/tone.wav", 2, 16, 44100, test::Bytes(tone));
+    rig.Load(0, "tone.wav");
+    rig.engine->StartForward(0);
+    rig.PlaySlots(2);
+    SendAppMessage(hMixerWnd, WM_SET_FREQUENCY, 0, 47628);  // +8 %
+    const auto out = rig.PlaySlots(15);
+    for (const int channel : {0, 2}) {
+        int crossings = 0;
+        const size_t frames = out.size() / 4;
+        for (size_t f = 1001; f < frames; ++f) {
+            crossings += (At(out, f - 1, channel) < 0) != (At(out, f, channel) < 0) ? 1 : 0;
+        }
+        const double hz = crossings / 2.0 / ((frames - 1001) / 44100.0);
+        EXPECT_NEAR(hz, 1080.0, 4.0) << "channel " << channel;
+    }
+}
