@@ -18,7 +18,9 @@
 namespace tev {
 
 CTevMixer::CTevMixer(QWidget* parent)
-    : QDialog(parent), devices_(std::make_unique<CTevSoundDevices>(Settings(), nullptr, this)) {
+    : QDialog(parent),
+      engine_(std::make_unique<MixerEngine>(monitor_, main_, decks_)),
+      devices_(std::make_unique<CTevSoundDevices>(Settings(), nullptr, this)) {
     confirmExit_ = [this] {
         return QMessageBox::question(this, QStringLiteral("Tev Audio"),
                                      QStringLiteral("Are you sure you want to exit?"),
@@ -54,6 +56,11 @@ void CTevMixer::OnInitDialog() {
     hMixerWnd.Attach(this);
     setWindowTitle(QStringLiteral("Mixer"));
     resize(420, 330);
+    SettingsStore& settings = Settings();
+    for (int deck = 0; deck < kDeckCount; ++deck) {
+        engine_->deckLevel[deck].Set(settings.LoadLevelDeck(deck));
+    }
+    engine_->SetCurveParameter(settings.LoadCrossFaderCurvePosition(), &settings);
 }
 
 void CTevMixer::SetUpOutputs(bool reportFailures) {
@@ -107,8 +114,8 @@ void CTevMixer::ShowOptions() {
     }
 }
 
-LRESULT CTevMixer::OnAppMessage(uint32_t /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {
-    return 0;
+LRESULT CTevMixer::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
+    return engine_->OnAppMessage(msg, wParam, lParam);
 }
 
 void CTevMixer::closeEvent(QCloseEvent* event) {

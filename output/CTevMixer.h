@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "output/MixerEngine.h"
 #include "output/SoundOutput.h"
 #include "platform/MessageLayer.h"
 
@@ -32,6 +33,7 @@ class CTevMixer : public QDialog, public MessageReceiver {
     // The options dialog, shown; the outputs follow the choice on OK.
     void ShowOptions();
 
+    MixerEngine& engine() { return *engine_; }
     SoundOutput& mainOutput() { return main_; }
     SoundOutput& monitorOutput() { return monitor_; }
 
@@ -48,6 +50,8 @@ class CTevMixer : public QDialog, public MessageReceiver {
 
     SoundOutput monitor_;
     SoundOutput main_;
+    DeckReports decks_;
+    std::unique_ptr<MixerEngine> engine_;
     std::unique_ptr<CTevSoundDevices> devices_;
     QLabel* outputsText_ = nullptr;
     bool lostReported_ = false;
