@@ -285,3 +285,39 @@ TEST(Streaming, ATempoChangeRaisesThePitchOnBothOutputs) {
         EXPECT_NEAR(hz, 1080.0, 4.0) << "channel " << channel;
     }
 }
+
+TEST(Streaming, TenMinutesOfContinuedFilesPlayWithoutUnderrunLossOrStaleAudio) {
+    StreamRig rig;
+    const size_t fileFrames = 60 * 44100 + 1111;  // a minute and a bit: no whole chunks
+    const auto file = rig.MakeFile("minute.wav", static_cast<int>(fileFrames), 0);
+    constexpr int kPlays = 10;
+    int plays = 1;
+    rig.onTrackEnded = [&](int deck) {
+        if (plays < kPlays && OpenFileIntoDeck(deck, rig.dir + "/minute.wav")) {
+            trackDecoder[deck].SetContinue(true);
+            ++plays;
+        }
+    };
+    rig.Load(0, "minute.wav");
+    rig.engine->StartForward(0);
+    const size_t total = kPlays * fileFrames;
+    size_t frame = 0;
+    size_t wrong = 0;
+    while (rig.main.IsPlayingForward(0) && frame < total + 10 * kChunkFrames) {
+        const auto out = rig.PlaySlots(1);
+        for (size_t f = 0; f < out.size() / 4; ++f, ++frame) {
+            if (frame < kRamp) {
+                continue;
+            }
+            const double expected =
+                frame < total ? file[2 * (frame % fileFrames)] * kFullLeftGain : 0.0;
+            if (std::abs(At(out, f, 0) - expected) > 0.6) {
+                ++wrong;
+            }
+        }
+        ASSERT_EQ(wrong, 0U) << "first difference near output frame " << frame;
+    }
+    EXPECT_EQ(plays, kPlays);
+    EXPECT_GE(frame, total) << "play stopped early";
+    EXPECT_EQ(rig.stops, 1);
+}
