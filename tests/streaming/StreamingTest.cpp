@@ -224,22 +224,35 @@ TEST(Streaming, BackwardPlayReversesWhatWasPlayedAndResumesFromTheMirror) {
         ASSERT_NEAR(At(back, f, 0), a[2 * source] * kFullLeftGain, 0.6) << f;
         ASSERT_NEAR(At(back, f, 1), a[2 * source + 1] * kFullLeftGain, 0.6) << f;
     }
-    // A repeated wake-up changes nothing.
+    // A repeated wake-up, or one that names the slot after the last, changes nothing.
     const int last = rig.engine->lastPlayedSlot(0);
-    const int handled = rig.backwardNotifications;
+    int handled = rig.backwardNotifications;
     deckEvents[0].playBackwardNotify.Set();
     rig.pump.PumpUntil([&] { return rig.backwardNotifications > handled; },
                        std::chrono::seconds(5));
     EXPECT_EQ(rig.engine->lastPlayedSlot(0), last);
+    const uint32_t cursor = static_cast<uint32_t>(rig.main.BackwardPlayCursor(0));
+    rig.main.deckDevice()->deck(0).backwardBuffer->SetCurrentPosition(
+        (kDeckSlots - 1 - static_cast<uint32_t>(last + 1)) * kChunkBytes + 4);
+    handled = rig.backwardNotifications;
+    deckEvents[0].playBackwardNotify.Set();
+    rig.pump.PumpUntil([&] { return rig.backwardNotifications > handled; },
+                       std::chrono::seconds(5));
+    EXPECT_EQ(rig.engine->lastPlayedSlot(0), last);
+    rig.main.deckDevice()->deck(0).backwardBuffer->SetCurrentPosition(cursor);
 
     // Forward again from the mirrored position.
     const uint32_t backwardCursor = static_cast<uint32_t>(rig.main.BackwardPlayCursor(0));
     SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
     SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
     EXPECT_TRUE(rig.main.IsPlayingForward(0));
+    // The slots played backward count as written ahead again: above 26, nothing is fed.
+    EXPECT_GT(rig.engine->CountDataSlots(0), MixerEngine::kWriteAheadNormal);
+    const int writeSlot = rig.main.ForwardWriteSlot(0);
     const uint32_t resumed = kMirrorBase - backwardCursor / kChunkBytes * kChunkBytes;
     EXPECT_EQ(static_cast<uint32_t>(rig.main.ForwardPlayCursor(0)), resumed);
     const auto forward = rig.PlaySlots(3);
+    EXPECT_EQ(rig.main.ForwardWriteSlot(0), writeSlot) << "fed above the write-ahead target";
     ExpectFileFrames(forward, kRamp, forward.size() / 4, a, resumed / 4 + kRamp, kFullLeftGain);
 }
 
