@@ -244,11 +244,7 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
     lastPlayedSlot_[deck] = s;
     ReportTrackChange(deck, s);
     decks_.StepRotation(deck, +1);
-    if (++displayCounter_[deck] >= 3) {
-        decks_.UpdateElapsed(deck, static_cast<uint32_t>(n) * kChunkBytes);
-        decks_.UpdatePositionFromElapsed(deck);
-        displayCounter_[deck] = 0;
-    }
+    UpdateDisplay(deck, n);
     Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Normal");
 }
 
@@ -263,6 +259,15 @@ void MixerEngine::ReportTrackChange(int deck, int slot) {
     const std::string& source = slotSource_[deck][slot];
     if (!source.empty() && source != decks_.CurrentFile(deck)) {
         decks_.ShowTrackChange(deck, source);
+    }
+}
+
+void MixerEngine::UpdateDisplay(int deck, int slotsAhead) {
+    // Every third notification refreshes the deck's time and position.
+    if (++displayCounter_[deck] >= 3) {
+        decks_.UpdateElapsed(deck, static_cast<uint32_t>(slotsAhead) * kChunkBytes);
+        decks_.UpdatePositionFromElapsed(deck);
+        displayCounter_[deck] = 0;
     }
 }
 
@@ -325,11 +330,7 @@ void MixerEngine::OnPlayBackwardNotify(int deck) {
         deckEvents[deck].playBackwardNotify.Set();
     }
     decks_.StepRotation(deck, -1);
-    if (++displayCounter_[deck] >= 3) {
-        decks_.UpdateElapsed(deck, static_cast<uint32_t>(CountDataSlots(deck)) * kChunkBytes);
-        decks_.UpdatePositionFromElapsed(deck);
-        displayCounter_[deck] = 0;
-    }
+    UpdateDisplay(deck, CountDataSlots(deck));
 }
 
 void MixerEngine::PlayResumeAfterBackward(int deck) {

@@ -105,7 +105,7 @@ class MixerEngine : public MessageReceiver {
     bool WaitUntilReady(int deck);
     void StopOutputs(int deck);
     void ReportTrackChange(int deck, int slot);
-    void UpdateDisplay(int deck);
+    void UpdateDisplay(int deck, int slotsAhead);
 
     SoundOutput& monitor_;
     SoundOutput& main_;
