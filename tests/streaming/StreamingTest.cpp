@@ -99,23 +99,20 @@ TEST(Streaming, EveryTwentySeventhChunkTakenWakesTheReaderOnce) {
     StreamRig rig;
     rig.MakeFile("a.wav", 400 * kChunkFrames, 0);
     rig.Load(0, "a.wav");
-    // Lets the reader finish whatever a wake-up gave it; true when it filled anything.
-    const auto refilled = [&] {
-        const int before = rig.chunksFilled;
-        int seen = -1;
-        while (seen != rig.chunksFilled) {
-            seen = rig.chunksFilled;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            rig.pump.DispatchAll();
-        }
-        return rig.chunksFilled > before;
-    };
-    refilled();
+    rig.pump.PumpUntil([&] { return rig.chunksFilled == static_cast<int>(kRingChunks); },
+                       std::chrono::seconds(10));
+    // With the reader gone the wake-up event stays as the engine leaves it; the full ring lasts
+    // the whole test.
+    StopReader(0, ReaderKind::File, false);
+    deckEvents[0].deckReadyToPlay.Set();
+    deckEvents[0].discReadForward.Reset();
     rig.engine->StartForward(0);
     int wakes = 0;
     for (int i = 0; i < 60; ++i) {
         rig.PlaySlots(1);
-        wakes += refilled() ? 1 : 0;
+        if (deckEvents[0].discReadForward.Reset()) {
+            ++wakes;
+        }
     }
     // Starting play restarts the count: 61 chunks taken since (two for the second slot, one
     // for each other), so two wake-ups.
