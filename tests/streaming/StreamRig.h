@@ -86,10 +86,29 @@ class StreamRig : public MessageReceiver {
                                    std::chrono::seconds(20)));
     }
 
+    // Waits until the deck's reader is at least two chunks ahead of the streaming, or has ended:
+    // play is accelerated, but in real time the reader is always far ahead.
+    void WaitForReader(int deck) {
+        pump.PumpUntil(
+            [deck] {
+                const DeckRing& ring = deckRing[deck];
+                const uint32_t r = ring.readIndex.load();
+                return (ring.chunkFilled[r].load() != 0 &&
+                        ring.chunkFilled[(r + 1) % kRingChunks].load() != 0) ||
+                       deckEvents[deck].threadFileReadForwardDone.IsSet();
+            },
+            std::chrono::seconds(10));
+    }
+
     // Renders one slot of sound and waits until the notifications it causes have been handled.
     std::vector<float> PlaySlots(int slots = 1) {
         std::vector<float> out;
         for (int i = 0; i < slots; ++i) {
+            for (int deck = 0; deck < kDeckCount; ++deck) {
+                if (forwardNotifyRunning[deck].load() != 0) {
+                    WaitForReader(deck);
+                }
+            }
             const int forward = forwardNotifications;
             const int backward = backwardNotifications;
             auto block = card->Render(static_cast<int>(kChunkFrames));
