@@ -2,8 +2,11 @@
 
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QScreen>
+#include <QTimer>
 
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
@@ -20,7 +23,11 @@ constexpr int kShutdownPumpSteps = 100;
 
 }  // namespace
 
-CTevAudioDlg::CTevAudioDlg(QWidget* parent) : QDialog(parent) {}
+CTevAudioDlg::CTevAudioDlg(QWidget* parent) : QDialog(parent) {
+    cpuUsageBar_ = new QProgressBar(this);
+    cpuUsageBar_->setRange(0, 100);
+    cpuUsageLabel_ = new QLabel(QStringLiteral("0 %"), this);
+}
 
 CTevAudioDlg::~CTevAudioDlg() {
     hMainWnd.Detach(this);
@@ -70,7 +77,16 @@ bool CTevAudioDlg::OnInitDialog() {
     }
 
     LayOutPanels();
+    auto* cpuTimer = new QTimer(this);
+    connect(cpuTimer, &QTimer::timeout, this, &CTevAudioDlg::SampleCpuUsage);
+    cpuTimer->start(500);
     return true;
+}
+
+void CTevAudioDlg::SampleCpuUsage() {
+    cpuUsage_ = cpuMeter_.Sample();
+    cpuUsageText_ = QStringLiteral("%1 %").arg(static_cast<int>(cpuUsage_));
+    PostAppMessage(hMainWnd, WM_SHOW_CPU_USAGE);
 }
 
 void CTevAudioDlg::LayOutPanels() {
@@ -90,8 +106,16 @@ void CTevAudioDlg::OnClose() {
 }
 
 LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM /*wParam*/, LPARAM /*lParam*/) {
-    if (msg == WM_CLOSE) {
-        OnClose();
+    switch (msg) {
+        case WM_CLOSE:
+            OnClose();
+            break;
+        case WM_SHOW_CPU_USAGE:
+            cpuUsageBar_->setValue(static_cast<int>(cpuUsage_));
+            cpuUsageLabel_->setText(cpuUsageText_);
+            break;
+        default:
+            break;  // the control updates of panels still to come
     }
     return 0;
 }

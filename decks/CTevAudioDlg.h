@@ -3,10 +3,13 @@
 #include <QDialog>
 #include <memory>
 
+#include "platform/CpuUsageMeter.h"
 #include "platform/MessageLayer.h"
 #include "platform/WorkerThread.h"
 
 class QEventLoop;
+class QLabel;
+class QProgressBar;
 
 namespace tev {
 
@@ -29,6 +32,12 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
 
     CTevMixer* mixer() const { return mixer_.get(); }
 
+    // Every 500 ms: takes a processor-load sample and asks for it to be shown (WM_SHOW_CPU_USAGE).
+    void SampleCpuUsage();
+    const QString& cpuUsageText() const { return cpuUsageText_; }
+    QProgressBar* cpuUsageBar() const { return cpuUsageBar_; }
+    QLabel* cpuUsageLabel() const { return cpuUsageLabel_; }
+
   private:
     bool OnInitDialog();
     void LayOutPanels();
@@ -40,6 +49,11 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     bool ended_ = false;
     WorkerThread trackLengthThread_;
     WorkerThread keyboardThread_;
+    CpuUsageMeter cpuMeter_;
+    double cpuUsage_ = 0.0;
+    QString cpuUsageText_;
+    QProgressBar* cpuUsageBar_ = nullptr;
+    QLabel* cpuUsageLabel_ = nullptr;
 };
 
 }  // namespace tev
