@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -57,9 +58,11 @@ class StreamRig : public MessageReceiver {
         const LRESULT result = engine->OnAppMessage(msg, wParam, lParam);
         if (msg == WM_PLAY_FORWARD_NOTIFY) {
             ++forwardNotifications;
+            ++forwardByDeck[wParam % kDeckCount];
         }
         if (msg == WM_PLAY_BACKWARD_NOTIFY) {
             ++backwardNotifications;
+            ++backwardByDeck[wParam % kDeckCount];
         }
         if (msg == WM_STOP_FORWARD) {
             ++stops;
@@ -109,16 +112,27 @@ class StreamRig : public MessageReceiver {
                     WaitForReader(deck);
                 }
             }
-            const int forward = forwardNotifications;
-            const int backward = backwardNotifications;
+            // Every playing deck's notification for this slot end is handled before the next
+            // slot renders, as real time allows.
+            const std::array<int, kDeckCount> forward = forwardByDeck;
+            const std::array<int, kDeckCount> backward = backwardByDeck;
+            std::array<bool, kDeckCount> expectForward{};
+            std::array<bool, kDeckCount> expectBackward{};
+            for (int deck = 0; deck < kDeckCount; ++deck) {
+                expectForward[deck] = forwardNotifyRunning[deck].load() != 0;
+                expectBackward[deck] = backwardNotifyRunning[deck].load() != 0;
+            }
             auto block = card->Render(static_cast<int>(kChunkFrames));
             out.insert(out.end(), block.begin(), block.end());
-            const bool expectForward = forwardNotifyRunning[0] || forwardNotifyRunning[1];
-            const bool expectBackward = backwardNotifyRunning[0] || backwardNotifyRunning[1];
             pump.PumpUntil(
                 [&] {
-                    return (!expectForward || forwardNotifications > forward) &&
-                           (!expectBackward || backwardNotifications > backward);
+                    for (int deck = 0; deck < kDeckCount; ++deck) {
+                        if ((expectForward[deck] && forwardByDeck[deck] == forward[deck]) ||
+                            (expectBackward[deck] && backwardByDeck[deck] == backward[deck])) {
+                            return false;
+                        }
+                    }
+                    return true;
                 },
                 std::chrono::seconds(5));
             pump.DispatchAll();
@@ -141,6 +155,8 @@ class StreamRig : public MessageReceiver {
     std::function<void(int)> onTrackEnded;
     int forwardNotifications = 0;
     int backwardNotifications = 0;
+    std::array<int, kDeckCount> forwardByDeck{};
+    std::array<int, kDeckCount> backwardByDeck{};
     int stops = 0;
     int chunksFilled = 0;
     std::string dir;
