@@ -294,8 +294,7 @@ void MixerEngine::StopBackward(int deck) {
     if (backwardNotifyRunning[deck].load() == 0) {
         return;
     }
-    monitor_.StopDeck(deck);
-    main_.StopDeck(deck);
+    StopOutputs(deck);
     StopNotifyForwarder(deck, PlayDirection::Backward);
 }
 
@@ -324,8 +323,7 @@ void MixerEngine::OnPlayBackwardNotify(int deck) {
     if (CountDataSlots(deck) >= kHistoryLimit) {
         // The history is used up. This handler runs for the backward forwarder, so it is only
         // told to end, not waited for.
-        monitor_.StopDeck(deck);
-        main_.StopDeck(deck);
+        StopOutputs(deck);
         backwardNotifyRunning[deck].exchange(0);
         deckEvents[deck].playBackwardNotify.Set();
     }
