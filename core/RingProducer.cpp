@@ -75,6 +75,13 @@ void RingProducer::ApplyPrimingRule() {
     }
 }
 
+void RingProducer::PrimeAtEnd() {
+    if (!primed_) {
+        SendAppMessage(hMixerWnd, WM_DECK_PRIMED, static_cast<WPARAM>(deck_));
+        primed_ = true;
+    }
+}
+
 void RingProducer::FinishBatch(int filled) noexcept {
     Event& wake = deckEvents[deck_].discReadForward;
     if (folded_) {
@@ -113,6 +120,7 @@ void ProduceChunks(int deck, ChunkReader& reader) {
             producer.Publish(w, reader.SourceName(), kNoChunkPosition);
             SendAppMessage(hMixerWnd, WM_CHUNK_FILLED, static_cast<WPARAM>(deck));
             if (result.endOfStream) {
+                producer.PrimeAtEnd();
                 leave = true;
                 break;
             }

@@ -44,6 +44,9 @@ class RingProducer {
     // [reader thread] After a chunk has been published and announced: reports the ring primed
     // after the 121st chunk, and folds pending wake-ups.
     void ApplyPrimingRule();
+    // [reader thread] The source ended with the chunk just published: a track shorter than the
+    // priming amount is complete in the ring, so it is ready to play now.
+    void PrimeAtEnd();
     // [reader thread] After a batch: look again at once if a wake-up was folded into it, sleep
     // until the next one if the batch filled nothing.
     void FinishBatch(int filled) noexcept;
@@ -76,8 +79,7 @@ class ChunkReader {
 
 // [reader thread] The whole producer for a chunk-per-read source: fills the deck's ring until it
 // is stopped or the source ends. Sends WM_CHUNK_FILLED after every chunk. A source that ends
-// leaves before the priming rule applies to its last chunk, so a short track is never reported
-// primed.
+// reports the ring primed with its last chunk if it had not yet, so a short track plays too.
 void ProduceChunks(int deck, ChunkReader& reader);
 
 // [UI thread] Marks the deck's reader of that kind as running (its done event clear) and starts

@@ -100,7 +100,7 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool MixerEngine::FeedForwardChunk(int deck) {
-    const int k = main_.ForwardWriteSlot(deck);
+    const int k = Pacer().ForwardWriteSlot(deck);
     RingConsumer& consumer = consumers_[deck];
     RingConsumer::Chunk chunk;
     if (!consumer.Peek(chunk)) {
@@ -139,8 +139,9 @@ void MixerEngine::PrepareDeckOutput(int deck) {
     silentSlot_[deck].fill(false);
     const uint32_t rate = decks_.SampleRate(deck);
     const bool backward = backwardPlayEnabled.load(std::memory_order_relaxed) != 0;
-    monitor_.CreateDeckBuffers(deck, rate, false, backward);
-    main_.CreateDeckBuffers(deck, rate, true, backward);
+    // Play is paced by the main output's notifications, or by the monitor's when it plays alone.
+    monitor_.CreateDeckBuffers(deck, rate, !main_.HasDevice(), backward);
+    main_.CreateDeckBuffers(deck, rate, main_.HasDevice(), backward);
     UpdateDeckVolumes();
     consumers_[deck].Restart();
     for (int k = 0; k < kWriteAheadNormal; ++k) {
@@ -152,8 +153,8 @@ void MixerEngine::PrepareDeckOutput(int deck) {
 
 bool MixerEngine::WaitUntilReady(int deck) {
     Event& ready = deckEvents[deck].deckReadyToPlay;
-    // A deck whose reader ended before the ring was primed (a short track) never becomes
-    // ready: give up then instead of waiting for ever.
+    // A deck whose reader ended without priming the ring (a file that decoded to nothing, a
+    // stopped reader) never becomes ready: give up then instead of waiting for ever.
     while (!WaitPumping(ready, std::chrono::milliseconds(1))) {
         if (deckEvents[deck].threadFileReadForwardDone.IsSet() &&
             deckEvents[deck].threadCdReadForwardDone.IsSet() && !ready.IsSet()) {
@@ -191,12 +192,14 @@ void MixerEngine::StopForward(int deck) {
 
 void MixerEngine::OnPlayForwardNotify(int deck) {
     Trace("Enter: OnPlayForwardNotify : Deck ", deck);
-    if (!main_.IsPlayingForward(deck)) {
+    SoundOutput& pacer = Pacer();
+    SoundOutput& follower = &pacer == &main_ ? monitor_ : main_;
+    if (!pacer.IsPlayingForward(deck)) {
         Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Not Playing Forward");
         return;
     }
     deckEvents[deck].playForwardNotify.Reset();
-    const int p = main_.ForwardPlayCursor(deck);
+    const int p = pacer.ForwardPlayCursor(deck);
     const int s = p / static_cast<int>(kChunkBytes);
     const int last = lastPlayedSlot_[deck];
     // Several slot ends may collapse into one wake-up, and a wake-up may repeat.
@@ -210,9 +213,9 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
         return;
     }
     // The monitor is kept in step with the main output; one slot behind is tolerated.
-    const int m = monitor_.ForwardPlaySlot(deck);
+    const int m = follower.ForwardPlaySlot(deck);
     if (m != s && m != PreviousSlot(s)) {
-        monitor_.SetPlayPosition(deck, static_cast<uint32_t>(main_.ForwardPlayCursor(deck)));
+        follower.SetPlayPosition(deck, static_cast<uint32_t>(pacer.ForwardPlayCursor(deck)));
     }
     const int n = CountDataSlots(deck);
     bool ok = true;
@@ -299,11 +302,12 @@ void MixerEngine::StopBackward(int deck) {
 }
 
 void MixerEngine::OnPlayBackwardNotify(int deck) {
-    if (!main_.IsPlayingBackward(deck)) {
+    SoundOutput& pacer = Pacer();
+    if (!pacer.IsPlayingBackward(deck)) {
         return;
     }
     deckEvents[deck].playBackwardNotify.Reset();
-    const int p = main_.BackwardPlayCursor(deck);
+    const int p = pacer.BackwardPlayCursor(deck);
     const int v = static_cast<int>(kDeckSlots) - 1 - p / static_cast<int>(kChunkBytes);
     const int last = lastPlayedSlot_[deck];
     if (v == last || v == NextSlot(last) || p == 0) {

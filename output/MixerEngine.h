@@ -59,9 +59,9 @@ class DeckReports : public DeckCallbacks {
 };
 
 // The mixer's engine: streams each deck's ring into its forward and backward buffers on both
-// outputs, paced by the main output's notifications, plays backward and resumes, and turns the
-// levels and cross faders into deck volumes. It is the receiver of the engine's messages behind
-// the mixer panel. [UI thread] every operation.
+// outputs, paced by the main output's notifications (the monitor's when there is no main device),
+// plays backward and resumes, and turns the levels and cross faders into deck volumes. It is the
+// receiver of the engine's messages behind the mixer panel. [UI thread] every operation.
 class MixerEngine : public MessageReceiver {
   public:
     static constexpr int kWriteAheadNormal = 26;
@@ -102,6 +102,8 @@ class MixerEngine : public MessageReceiver {
     bool silentSlot(int deck, int slot) const { return silentSlot_[deck][slot]; }
 
   private:
+    // The output whose notifications pace play: the main one, or the monitor without it.
+    SoundOutput& Pacer() { return main_.HasDevice() ? main_ : monitor_; }
     bool WaitUntilReady(int deck);
     void StopOutputs(int deck);
     void ReportTrackChange(int deck, int slot);

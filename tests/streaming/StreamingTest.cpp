@@ -135,6 +135,32 @@ TEST(Streaming, PlayStopsAtTheFirstSilentSlotAfterTheLastTrack) {
     EXPECT_EQ(forwardNotifyRunning[0].load(), 0U);
 }
 
+TEST(Streaming, ATrackShorterThanThePrimingAmountPlaysToItsEnd) {
+    StreamRig rig;
+    const size_t frames = 40 * kChunkFrames + 7;
+    const auto a = rig.MakeFile("a.wav", static_cast<int>(frames), 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    const auto out = rig.PlaySlots(50);
+    ExpectFileFrames(out, kRamp, frames, a, kRamp, kFullLeftGain);
+    EXPECT_EQ(rig.stops, 1);
+}
+
+TEST(Streaming, TheMonitorPacesPlayWhenThereIsNoMainDevice) {
+    StreamRig rig;
+    rig.main.Release();
+    const auto a = rig.MakeFile("a.wav", 200 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->UpdateDeckVolumes();
+    rig.engine->StartForward(0);
+    const auto out = rig.PlaySlots(90);  // beyond the first fill: only paced writes sound right
+    EXPECT_EQ(rig.forwardByDeck[0], 90);
+    for (size_t f = kRamp; f < out.size() / 4; ++f) {
+        ASSERT_NEAR(At(out, f, 2), a[2 * f] * kFullLeftGain, 0.6) << "frame " << f;
+        ASSERT_EQ(At(out, f, 0), 0.0) << "frame " << f;
+    }
+}
+
 TEST(Streaming, TwoFilesContinueWithoutAGapOrARepeat) {
     StreamRig rig;
     const auto a = rig.MakeFile("a.wav", 130 * kChunkFrames + 1234, 0);
