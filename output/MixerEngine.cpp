@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "core/EngineThreads.h"
 #include "core/RingConsumer.h"
@@ -37,6 +38,9 @@ MixerEngine::MixerEngine(SoundOutput& monitor, SoundOutput& main, DeckCallbacks&
     }
     for (auto& deck : slotTrackPosition_) {
         deck.fill(-1);
+    }
+    for (LevelMeter& meter : meters) {
+        meter.Configure(10, 40.0f, 96.0f);
     }
 }
 
@@ -107,6 +111,7 @@ bool MixerEngine::FeedForwardChunk(int deck) {
         // The ring is empty: silence, never stale audio, and a mark that play ends here.
         silentSlot_[deck][k] = true;
         slotSource_[deck][k].clear();
+        slotLevel_[deck][k] = 0.0f;
         monitor_.WriteForwardChunk(deck, silence_.data());
         main_.WriteForwardChunk(deck, silence_.data());
         if (backwardPlayEnabled.load(std::memory_order_relaxed) != 0) {
@@ -119,6 +124,7 @@ bool MixerEngine::FeedForwardChunk(int deck) {
     dataSlot_[deck][k] = true;
     slotTrackPosition_[deck][k] = static_cast<int32_t>(chunk.position);
     slotSource_[deck][k].assign(*chunk.source);
+    slotLevel_[deck][k] = ChunkLevel(samples);
     monitor_.WriteForwardChunk(deck, samples);
     main_.WriteForwardChunk(deck, samples);
     if (backwardPlayEnabled.load(std::memory_order_relaxed) != 0) {
@@ -186,6 +192,8 @@ void MixerEngine::StopForward(int deck) {
     if (forwardNotifyRunning[deck].load() == 0) {
         return;
     }
+    meters[deck].Reset();
+    decks_.ShowLevel(deck);
     StopOutputs(deck);
     StopNotifyForwarder(deck, PlayDirection::Forward);
 }
@@ -246,6 +254,8 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
     dataSlot_[deck][s] = false;
     lastPlayedSlot_[deck] = s;
     ReportTrackChange(deck, s);
+    meters[deck].Set(slotLevel_[deck][s]);
+    decks_.ShowLevel(deck);
     decks_.StepRotation(deck, +1);
     UpdateDisplay(deck, n);
     Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Normal");
@@ -272,6 +282,22 @@ void MixerEngine::UpdateDisplay(int deck, int slotsAhead) {
         decks_.UpdatePositionFromElapsed(deck);
         displayCounter_[deck] = 0;
     }
+}
+
+float MixerEngine::ChunkLevel(const int16_t* chunk) {
+    constexpr uint32_t n = kChunkBytes / 2;
+    double sum = 0.0;
+    for (uint32_t i = 0; i < n; ++i) {
+        sum += chunk[i];
+    }
+    const double mean = sum / n;
+    double squares = 0.0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const double d = chunk[i] - mean;
+        squares += d * d;
+    }
+    const double deviation = std::sqrt(squares / n);
+    return deviation > 0.0 ? static_cast<float>(20.0 * std::log10(deviation)) : 0.0f;
 }
 
 void MixerEngine::ReverseChunk(const int16_t* chunk, int16_t* reversed) {

@@ -8,6 +8,7 @@
 #include "core/EngineState.h"
 #include "core/RingConsumer.h"
 #include "output/BoundedValue.h"
+#include "output/LevelMeter.h"
 #include "output/SoundOutput.h"
 #include "platform/MessageLayer.h"
 #include "platform/WorkerThread.h"
@@ -16,8 +17,9 @@ namespace tev {
 
 class SettingsStore;
 
-// What the streaming tells a deck panel (and, through it, the play list). The deck panels
-// implement it; DeckReports gives the plain behaviour for a deck without a panel.
+// What the streaming tells the panels: a deck panel (and, through it, the play list), and the
+// mixer's level meters. The mixer panel implements it; DeckReports gives the plain behaviour
+// for a deck without a panel.
 class DeckCallbacks {
   public:
     virtual ~DeckCallbacks() = default;
@@ -38,6 +40,8 @@ class DeckCallbacks {
     // `bytesAhead` of audio are written ahead of the play position.
     virtual void UpdateElapsed(int deck, uint32_t bytesAhead) = 0;
     virtual void UpdatePositionFromElapsed(int deck) = 0;
+    // The deck's level meter moved.
+    virtual void ShowLevel(int deck) = 0;
 };
 
 // A deck without a panel: files from the deck's decoder, ready when primed, stopped at the end.
@@ -54,6 +58,7 @@ class DeckReports : public DeckCallbacks {
     void StepRotation(int, int) override {}
     void UpdateElapsed(int, uint32_t) override {}
     void UpdatePositionFromElapsed(int) override {}
+    void ShowLevel(int) override {}
 
     std::string currentFile[kDeckCount];
 };
@@ -85,6 +90,9 @@ class MixerEngine : public MessageReceiver {
     void StopBackward(int deck);
     void OnPlayBackwardNotify(int deck);
     void PlayResumeAfterBackward(int deck);
+    // The loudness of a chunk in decibels: 20 log10 of the standard deviation of its samples,
+    // 0 for silence.
+    static float ChunkLevel(const int16_t* chunk);
     // Frames in reverse order, each keeping its left and right sample.
     static void ReverseChunk(const int16_t* chunk, int16_t* reversed);
 
@@ -95,6 +103,8 @@ class MixerEngine : public MessageReceiver {
     BoundedValue mainCrossFader{-1.0, -1, 1};
     BoundedValue monitorCrossFader{-1.0, -1, 1};
     BoundedValue curveParameter{0.0, -1, 1};
+    // Follow the loudness of each deck's audible slot; reset when forward play stops.
+    LevelMeter meters[kDeckCount];
 
     int writeAheadTarget() const { return writeAheadTarget_; }
     int lastPlayedSlot(int deck) const { return lastPlayedSlot_[deck]; }
@@ -117,6 +127,7 @@ class MixerEngine : public MessageReceiver {
     std::array<std::array<bool, kDeckSlots>, kDeckCount> silentSlot_{};
     std::array<std::array<int32_t, kDeckSlots>, kDeckCount> slotTrackPosition_{};
     std::array<std::array<std::string, kDeckSlots>, kDeckCount> slotSource_;
+    std::array<std::array<float, kDeckSlots>, kDeckCount> slotLevel_{};
     int lastPlayedSlot_[kDeckCount] = {0, 0};
     RingConsumer consumers_[kDeckCount] = {RingConsumer(0), RingConsumer(1)};
     int displayCounter_[kDeckCount] = {0, 0};

@@ -116,8 +116,15 @@ int32_t SoundOutput::PanFromBalance(double pan) {
 
 HRESULT SoundOutput::CreateDeckBuffers(int deck, uint32_t sampleRate, bool withNotify,
                                        bool withBackward) {
-    return deckDevice_ ? deckDevice_->CreateDeckBuffers(deck, sampleRate, withNotify, withBackward)
-                       : S_OK;
+    if (!deckDevice_) {
+        return S_OK;
+    }
+    const HRESULT hr = deckDevice_->CreateDeckBuffers(deck, sampleRate, withNotify, withBackward);
+    // New buffers start centred; the DJ's pan stays with the deck from track to track.
+    if (hr == S_OK && deckPan_[deck] != 0.0) {
+        deckDevice_->SetPan(deck, PanFromBalance(deckPan_[deck]));
+    }
+    return hr;
 }
 
 HRESULT SoundOutput::WriteForwardChunk(int deck, const int16_t* samples) {
@@ -162,6 +169,7 @@ HRESULT SoundOutput::SetDeckVolume(int deck, double gain) {
 }
 
 HRESULT SoundOutput::SetDeckPan(int deck, double pan) {
+    deckPan_[deck] = pan;
     return deckDevice_ ? deckDevice_->SetPan(deck, PanFromBalance(pan)) : S_OK;
 }
 

@@ -88,6 +88,7 @@ class SoundOutput {
     std::string deviceName_;
     std::unique_ptr<DeckBufferDevice> deckDevice_;
     uint32_t deckFrequency_[kDeckCount] = {44100, 44100};
+    double deckPan_[kDeckCount] = {0.0, 0.0};
     double curve_[kDeckCount][kCurvePoints] = {};
     double curveGain_[kDeckCount] = {1.0, 1.0};
     MixerLineControl speakersControl_;

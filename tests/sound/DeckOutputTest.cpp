@@ -139,6 +139,11 @@ TEST(DeckOutput, VolumeAndPanReachBothBuffersAndFrequencyOnlyTheForwardOne) {
     EXPECT_EQ(device->deck(0).forwardBuffer->GetFrequency(), 34560U);
     EXPECT_EQ(device->deck(0).backwardBuffer->GetFrequency(), 32000U);
     EXPECT_EQ(rig.main.DeckFrequency(0), 34560U);
+
+    // The next track's buffers keep the deck's pan.
+    rig.main.CreateDeckBuffers(0, 44100, false, true);
+    EXPECT_EQ(device->deck(0).forwardBuffer->GetPan(), -2500);
+    EXPECT_EQ(device->deck(0).backwardBuffer->GetPan(), -2500);
 }
 
 TEST(DeckOutput, AnOutputWithoutADeviceAcceptsEverythingSilently) {
