@@ -1,0 +1,332 @@
+// Draws the button images of the panels and writes them as PNG files into the folder named on
+// the command line. Every image is drawn from paths, so the set looks the same on every machine
+// and needs no fonts.
+
+#include <QDir>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QRadialGradient>
+#include <cstdio>
+
+namespace {
+
+constexpr int kSize = 64;
+// Bold strokes: the images are shown at about half their size.
+constexpr qreal kStroke = 6.5;
+
+enum class Look { Normal, Selected, Disabled };
+
+struct Face {
+    QColor top, bottom, border, glyph;
+    bool shadow;
+};
+
+Face FaceOf(Look look) {
+    switch (look) {
+        case Look::Normal:
+            return {QColor(0x50, 0x55, 0x5e), QColor(0x24, 0x27, 0x2c), QColor(0x10, 0x11, 0x13),
+                    QColor(0xf4, 0xf4, 0xf4), true};
+        case Look::Selected:
+            return {QColor(0xff, 0xb8, 0x4d), QColor(0xd9, 0x5f, 0x00), QColor(0x6e, 0x2c, 0x00),
+                    QColor(0xff, 0xff, 0xff), true};
+        case Look::Disabled:
+            break;
+    }
+    return {QColor(0x5c, 0x5e, 0x61), QColor(0x4a, 0x4b, 0x4e), QColor(0x3a, 0x3b, 0x3d),
+            QColor(0x80, 0x82, 0x86), false};
+}
+
+QPainterPath Stroked(const QPainterPath& line, qreal width = kStroke) {
+    QPainterPathStroker stroker;
+    stroker.setWidth(width);
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    return stroker.createStroke(line);
+}
+
+QPainterPath Polygon(std::initializer_list<QPointF> points) {
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QList<QPointF>(points)));
+    path.closeSubpath();
+    return path;
+}
+
+QPainterPath Bar(qreal x, qreal y, qreal w, qreal h) {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(x, y, w, h), 1.5, 1.5);
+    return path;
+}
+
+QPainterPath Line(QPointF from, QPointF to) {
+    QPainterPath path;
+    path.moveTo(from);
+    path.lineTo(to);
+    return Stroked(path);
+}
+
+QPainterPath Plus(QPointF centre, qreal arm) {
+    return Line(centre - QPointF(arm, 0), centre + QPointF(arm, 0))
+        .united(Line(centre - QPointF(0, arm), centre + QPointF(0, arm)));
+}
+
+QPainterPath Arrow(QPointF tail, QPointF tip, qreal head) {
+    const QLineF axis(tip, tail);
+    QLineF side = axis;
+    side.setLength(head);
+    const QPointF back = side.p2();
+    const QPointF across = QPointF(-(back - tip).y(), (back - tip).x()) * 0.75;
+    QLineF shaft(tail, tip);
+    shaft.setLength(shaft.length() - head * 0.5);
+    return Line(shaft.p1(), shaft.p2()).united(Polygon({tip, back + across, back - across}));
+}
+
+// ---- the glyphs, on a 64 x 64 grid ----
+
+QPainterPath PlayPause() {
+    return Polygon({{13, 19}, {13, 45}, {33, 32}})
+        .united(Bar(37, 19, 6, 26))
+        .united(Bar(46, 19, 6, 26));
+}
+
+QPainterPath FastForward() {
+    return Polygon({{12, 19}, {12, 45}, {32, 32}}).united(Polygon({{32, 19}, {32, 45}, {52, 32}}));
+}
+
+QPainterPath Rewind() {
+    return Polygon({{52, 19}, {52, 45}, {32, 32}}).united(Polygon({{32, 19}, {32, 45}, {12, 32}}));
+}
+
+// A U-turn arrow: play running backwards.
+QPainterPath Reverse() {
+    QPainterPath turn;
+    turn.moveTo(24, 24);
+    turn.lineTo(38, 24);
+    turn.arcTo(QRectF(29, 24, 18, 18), 90, -180);
+    turn.lineTo(22, 42);
+    return Stroked(turn).united(Polygon({{11, 24}, {26, 14}, {26, 34}}));
+}
+
+QPainterPath NextTrack() {
+    return Polygon({{16, 19}, {16, 45}, {38, 32}}).united(Bar(41, 19, 7, 26));
+}
+
+QPainterPath PreviousTrack() {
+    return Bar(16, 19, 7, 26).united(Polygon({{48, 19}, {48, 45}, {26, 32}}));
+}
+
+QPainterPath Document() {
+    QPainterPath outline;
+    outline.moveTo(14, 14);
+    outline.lineTo(28, 14);
+    outline.lineTo(36, 22);
+    outline.lineTo(36, 50);
+    outline.lineTo(14, 50);
+    outline.closeSubpath();
+    QPainterPath fold;
+    fold.moveTo(27, 14);
+    fold.lineTo(27, 23);
+    fold.lineTo(36, 23);
+    return Stroked(outline, 5).united(Stroked(fold, 4));
+}
+
+QPainterPath AddFile() {
+    return Document().united(Plus({46, 38}, 7));
+}
+
+QPainterPath AddFolder() {
+    QPainterPath folder;
+    folder.moveTo(10, 20);
+    folder.lineTo(20, 20);
+    folder.lineTo(24, 25);
+    folder.lineTo(36, 25);
+    folder.lineTo(36, 46);
+    folder.lineTo(10, 46);
+    folder.closeSubpath();
+    return Stroked(folder, 5).united(Plus({46, 38}, 7));
+}
+
+QPainterPath Cross(QPointF centre, qreal arm) {
+    return Line(centre + QPointF(-arm, -arm), centre + QPointF(arm, arm))
+        .united(Line(centre + QPointF(-arm, arm), centre + QPointF(arm, -arm)));
+}
+
+QPainterPath Delete() {
+    return Cross({32, 32}, 11);
+}
+
+// A waste bin.
+QPainterPath DeleteAll() {
+    QPainterPath body;
+    body.moveTo(19, 23);
+    body.lineTo(21, 50);
+    body.lineTo(43, 50);
+    body.lineTo(45, 23);
+    QPainterPath handle;
+    handle.moveTo(27, 17);
+    handle.lineTo(27, 13);
+    handle.lineTo(37, 13);
+    handle.lineTo(37, 17);
+    return Stroked(body, 5)
+        .united(Line({14, 18}, {50, 18}))
+        .united(Stroked(handle, 4))
+        .united(Line({28, 29}, {28, 43}))
+        .united(Line({36, 29}, {36, 43}));
+}
+
+// A floppy disk: the body with its shutter and label cut out.
+QPainterPath Save() {
+    QPainterPath body = Polygon({{14, 12}, {44, 12}, {52, 20}, {52, 52}, {14, 52}});
+    QPainterPath shutter;
+    shutter.addRect(QRectF(21, 12, 19, 12));
+    QPainterPath label;
+    label.addRoundedRect(QRectF(20, 33, 26, 15), 2, 2);
+    QPainterPath slot;
+    slot.addRect(QRectF(33, 15, 4, 7));
+    return body.subtracted(shutter).subtracted(label).united(slot);
+}
+
+// Deck A and deck B trade places: two opposite arrows.
+QPainterPath DeckSwap() {
+    return Arrow({12, 23}, {52, 23}, 13).united(Arrow({52, 42}, {12, 42}, 13));
+}
+
+QPainterPath MoveUp() {
+    return Arrow({32, 52}, {32, 11}, 18);
+}
+
+QPainterPath MoveDown() {
+    return Arrow({32, 12}, {32, 53}, 18);
+}
+
+QPainterPath Power() {
+    QPainterPath ring;
+    ring.arcMoveTo(QRectF(15, 17, 34, 34), 125);
+    ring.arcTo(QRectF(15, 17, 34, 34), 125, 290);
+    return Stroked(ring).united(Line({32, 12}, {32, 32}));
+}
+
+// ---- composition ----
+
+void DrawFace(QPainter& painter, const Face& face) {
+    const QRectF bounds(2, 2, kSize - 4, kSize - 4);
+    QLinearGradient fill(bounds.topLeft(), bounds.bottomLeft());
+    fill.setColorAt(0, face.top);
+    fill.setColorAt(1, face.bottom);
+    painter.setPen(QPen(face.border, 2));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(bounds, 11, 11);
+    // A faint sheen along the top edge gives the face some depth.
+    painter.setPen(QPen(QColor(255, 255, 255, 50), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawLine(QPointF(13, 4.5), QPointF(kSize - 13, 4.5));
+}
+
+void DrawGlyph(QPainter& painter, const QPainterPath& glyph, const QColor& colour, bool shadow) {
+    painter.setPen(Qt::NoPen);
+    if (shadow) {
+        painter.setBrush(QColor(0, 0, 0, 110));
+        painter.drawPath(glyph.translated(1.5, 2));
+    }
+    painter.setBrush(colour);
+    painter.drawPath(glyph);
+}
+
+QImage NewImage() {
+    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+QImage Button(const QPainterPath& glyph, Look look) {
+    QImage image = NewImage();
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Face face = FaceOf(look);
+    DrawFace(painter, face);
+    DrawGlyph(painter, glyph, face.glyph, face.shadow);
+    painter.end();
+    return image;
+}
+
+// The power symbol glows green while the power is on and stays grey while it is off.
+QImage PowerButton(bool on, Look look) {
+    QImage image = NewImage();
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    DrawFace(painter, FaceOf(look));
+    const QPainterPath glyph = Power();
+    if (on) {
+        QRadialGradient glow(QPointF(32, 33), 28);
+        glow.setColorAt(0, QColor(80, 255, 110, 120));
+        glow.setColorAt(1, QColor(80, 255, 110, 0));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(glow);
+        painter.drawEllipse(QPointF(32, 33), 28, 28);
+        DrawGlyph(painter, glyph, QColor(0x6b, 0xff, 0x86), true);
+    } else {
+        DrawGlyph(painter, glyph, QColor(0xa8, 0xaa, 0xad), true);
+    }
+    painter.end();
+    return image;
+}
+
+struct Skin {
+    const char* name;
+    QPainterPath (*glyph)();
+    bool hasDisabled;  // only the transport buttons have a disabled image
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "%s: cannot create %s\n", argv[0], argv[1]);
+        return 1;
+    }
+    bool ok = true;
+    const auto save = [&](const QImage& image, const QString& name) {
+        if (!image.save(folder.filePath(name), "PNG")) {
+            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], qPrintable(name));
+            ok = false;
+        }
+    };
+
+    const Skin buttons[] = {
+        {"reverse", Reverse, true},
+        {"rewind", Rewind, true},
+        {"fastForward", FastForward, true},
+        {"playPause", PlayPause, true},
+        {"nextTrack", NextTrack, false},
+        {"previousTrack", PreviousTrack, false},
+        {"addFile", AddFile, false},
+        {"addFolder", AddFolder, false},
+        {"delete", Delete, false},
+        {"deleteAll", DeleteAll, false},
+        {"save", Save, false},
+        {"deckSwap", DeckSwap, false},
+        {"moveUp", MoveUp, false},
+        {"moveDown", MoveDown, false},
+    };
+    for (const Skin& button : buttons) {
+        const QString name = QString::fromLatin1(button.name);
+        const QPainterPath glyph = button.glyph();
+        save(Button(glyph, Look::Normal), name + QStringLiteral(".png"));
+        save(Button(glyph, Look::Selected), name + QStringLiteral("Selected.png"));
+        if (button.hasDisabled) {
+            save(Button(glyph, Look::Disabled), name + QStringLiteral("Disabled.png"));
+        }
+    }
+    save(PowerButton(true, Look::Normal), QStringLiteral("powerOn.png"));
+    save(PowerButton(true, Look::Selected), QStringLiteral("powerOnSelected.png"));
+    save(PowerButton(false, Look::Normal), QStringLiteral("powerOff.png"));
+    save(PowerButton(false, Look::Selected), QStringLiteral("powerOffSelected.png"));
+    return ok ? 0 : 1;
+}
