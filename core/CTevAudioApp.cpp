@@ -36,6 +36,7 @@ CTevAudioApp::~CTevAudioApp() {
 
 bool CTevAudioApp::InitInstance() {
     CTevAudioDlg dialog;
+    dialog.SetCommandLineFiles(QApplication::arguments().mid(1));
     dialog.DoModal();
     return false;
 }

@@ -25,6 +25,7 @@ std::atomic<uint32_t> trackLengthLoaderBusy{0};
 std::atomic<uint8_t> keyboardEnabled{1};
 std::atomic<uint8_t> backwardPlayEnabled{1};
 
+uint8_t panelsReady = 0;
 int64_t perfFrequency = PerfCounterFrequency();
 
 uint32_t colorDeckA = 0x00FFABCD;
@@ -71,6 +72,7 @@ void ResetEngineState() {
     trackLengthLoaderBusy.store(0);
     keyboardEnabled.store(1);
     backwardPlayEnabled.store(1);
+    panelsReady = 0;
     trackLengthPath.clear();
     trackLengthTitle.clear();
     trackLengthSeconds = 0.0;

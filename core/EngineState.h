@@ -91,6 +91,10 @@ extern std::atomic<uint32_t> trackLengthLoaderBusy;
 extern std::atomic<uint8_t> keyboardEnabled;      // 0 while the play list is the active window
 extern std::atomic<uint8_t> backwardPlayEnabled;  // played chunks are also kept, reversed
 
+// Set by the main window once every panel exists and is placed; the mixer acts on its window
+// state changes only from then on. [UI thread]
+extern uint8_t panelsReady;
+
 // Ticks of PerfCounter() per second, read once at start-up.
 extern int64_t perfFrequency;
 

@@ -1,16 +1,25 @@
 #include "decks/CTevAudioDlg.h"
 
+#include <QCheckBox>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSlider>
 #include <QTimer>
+#include <cstdio>
 
+#include "controls/CTevButtonCtrl.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
 #include "core/EngineThreads.h"
+#include "decks/CTevCircularChartGraph.h"
+#include "decks/CTevDeck2.h"
+#include "decks/CTevSliderCtrl.h"
+#include "decks/CTevTrackNameIndicator.h"
 #include "output/CTevMixer.h"
 #include "platform/KeyboardDevice.h"
 #include "platform/SoundSystem.h"
@@ -76,10 +85,19 @@ bool CTevAudioDlg::OnInitDialog() {
         return false;
     }
 
+    CTevDeck2* deckA = mixer_->deck(0);
+    for (const QString& file : commandLineFiles_) {
+        if (!deckA->LoadFile(QFileInfo(file).absoluteFilePath().toStdString())) {
+            std::fprintf(stderr, "TevAudio: %s is not a sound file TevAudio can play\n",
+                         file.toLocal8Bit().constData());
+        }
+    }
+
     LayOutPanels();
     auto* cpuTimer = new QTimer(this);
     connect(cpuTimer, &QTimer::timeout, this, &CTevAudioDlg::SampleCpuUsage);
     cpuTimer->start(500);
+    panelsReady = 1;
     return true;
 }
 
@@ -92,30 +110,147 @@ void CTevAudioDlg::SampleCpuUsage() {
 void CTevAudioDlg::LayOutPanels() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1280, 1024);
-    const int width = mixer_->frameGeometry().width();
-    mixer_->move(area.left() + (area.width() - width) / 2, area.top());
-    mixer_->show();
+    const int half = area.width() / 2;
+    const auto place = [&area](QWidget* panel, int left, int top) {
+        panel->move(area.left() + left, area.top() + top);
+    };
+    const auto width = [](const QWidget* panel) { return panel->frameGeometry().width(); };
+    const auto height = [](const QWidget* panel) { return panel->frameGeometry().height(); };
+
+    CTevMixer& mixer = *mixer_;
+    if (mixer.isMaximized()) {
+        mixer.showNormal();  // maximising the mixer asks for the layout, not a bigger mixer
+    }
+    CTevDeck2* deck[kDeckCount] = {mixer.deck(0), mixer.deck(1)};
+    // Shown first: a window's frame, which the layout measures, exists once it is shown.
+    for (QWidget* panel :
+         {static_cast<QWidget*>(&mixer), static_cast<QWidget*>(deck[0]),
+          static_cast<QWidget*>(deck[1]), static_cast<QWidget*>(mixer.equalizerPanel(0)),
+          static_cast<QWidget*>(mixer.equalizerPanel(1)),
+          static_cast<QWidget*>(mixer.effectsPanel(0)),
+          static_cast<QWidget*>(mixer.effectsPanel(1)),
+          static_cast<QWidget*>(mixer.playListPanel()),
+          static_cast<QWidget*>(mixer.analyzerPanel())}) {
+        panel->show();
+    }
+    const int mixerWidth = width(&mixer);
+    place(&mixer, (area.width() - mixerWidth) / 2, 0);
+    place(deck[0], half - mixerWidth / 2 - width(deck[0]), 0);
+    place(deck[1], half + mixerWidth / 2, 0);
+    place(mixer.equalizerPanel(0),
+          half - width(mixer.effectsPanel(0)) - width(mixer.equalizerPanel(0)), height(deck[0]));
+    place(mixer.equalizerPanel(1), half + width(mixer.effectsPanel(1)), height(deck[1]));
+    place(mixer.effectsPanel(0), half - width(mixer.effectsPanel(0)), height(deck[0]));
+    place(mixer.effectsPanel(1), half, height(deck[1]));
+    // The bottom row sits on the bottom of the work area.
+    place(mixer.playListPanel(), half - width(mixer.playListPanel()),
+          area.height() - height(mixer.playListPanel()));
+    place(mixer.analyzerPanel(), half, area.height() - height(mixer.analyzerPanel()));
 }
 
 void CTevAudioDlg::OnClose() {
+    if (mixer_ != nullptr) {
+        for (int d = 0; d < kDeckCount; ++d) {
+            if (mixer_->deck(d)->IsPlaying()) {
+                mixer_->deck(d)->PlayPause(true);
+            }
+        }
+    }
     PumpMessages(kShutdownPumpSteps);
     SignalLongLivedThreadsToStop();
     PumpMessages(kShutdownPumpSteps);
+    if (mixer_ != nullptr) {
+        mixer_->DestroyPanels();
+    }
     mixer_.reset();
     EndDialog(QDialog::Rejected);
 }
 
-LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        OnClose();
+        return 0;
+    }
+    if (msg == WM_SHOW_CPU_USAGE) {
+        cpuUsageBar_->setValue(static_cast<int>(cpuUsage_));
+        cpuUsageLabel_->setText(cpuUsageText_);
+        return 0;
+    }
+    if (mixer_ == nullptr) {
+        return 0;  // the panels are gone: nothing left to update
+    }
+    CTevMixer& mixer = *mixer_;
+    const int d = wParam < kDeckCount ? static_cast<int>(wParam) : 0;
+    if (mixer.deck(d) == nullptr) {
+        return 0;  // the deck is being closed
+    }
+    CTevDeck2& deck = *mixer.deck(d);
     switch (msg) {
-        case WM_CLOSE:
-            OnClose();
+        case WM_REDRAW_CURVE_GRAPH:
+            mixer.RedrawCurveGraph();
             break;
-        case WM_SHOW_CPU_USAGE:
-            cpuUsageBar_->setValue(static_cast<int>(cpuUsage_));
-            cpuUsageLabel_->setText(cpuUsageText_);
+        case WM_SYNC_CURVE_SLIDER:
+            mixer.ShowCurveParameter();
+            break;
+        case WM_SYNC_MONITOR_CROSS_FADER:
+            mixer.ShowMonitorCrossFader();
+            break;
+        case WM_SYNC_MAIN_CROSS_FADER:
+            mixer.ShowMainCrossFader();
+            break;
+        case WM_SHOW_CUE_STATE:
+            deck.cueCheck()->setChecked(deck.cueEngaged());
+            break;
+        case WM_BLINK_ELAPSED:
+            deck.timeLabel()->setEnabled(!deck.atCuePoint());
+            break;
+        case WM_SHOW_ELAPSED:
+            deck.timeLabel()->setText(deck.timeText());
+            break;
+        case WM_SHOW_LENGTH:
+            deck.lengthLabel()->setText(deck.lengthText());
+            break;
+        case WM_SHOW_TITLE:
+            deck.nowPlaying()->SetText(deck.NowPlayingText());
+            break;
+        case WM_SHOW_LEVEL_METER:
+            mixer.ShowLevelMeter(d);
+            break;
+        case WM_SYNC_DECK_LEVEL:
+            mixer.ShowDeckLevel(d);
+            break;
+        case WM_SYNC_MAIN_LEVEL:
+            mixer.ShowMainLevel();
+            break;
+        case WM_ENABLE_REV:
+            deck.reverseButton()->setEnabled(lParam != 0);
+            break;
+        case WM_DECK_READER_STATE:
+            for (QWidget* button : {static_cast<QWidget*>(deck.fastForwardButton()),
+                                    static_cast<QWidget*>(deck.playButton()),
+                                    static_cast<QWidget*>(deck.rewindButton())}) {
+                button->setEnabled(lParam != 0);
+            }
+            break;
+        case WM_REDRAW_CHART:
+            deck.chart()->SetRotation(static_cast<int>(lParam));
+            break;
+        case WM_SHOW_TEMPO_TEXT:
+            deck.tempoLabel()->setText(deck.tempoText());
+            break;
+        case WM_SYNC_TEMPO_SLIDER:
+            deck.tempoSlider()->setValue(
+                -static_cast<int>(deck.tempo() * CTevDeck2::kTempoRange / 8));
+            break;
+        case WM_SYNC_POSITION_SLIDER:
+            deck.positionSlider()->setValue(
+                static_cast<int>(deck.position() * CTevDeck2::kPositionRange));
+            break;
+        case WM_LAYOUT_PANELS:
+            LayOutPanels();
             break;
         default:
-            break;  // the control updates of panels still to come
+            break;  // numbers without a control, and the effects panels' still to come
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 #include <memory>
 
 #include "platform/CpuUsageMeter.h"
@@ -26,6 +27,14 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
 
     // Initialises, then runs until the dialog ends; returns the end result.
     int DoModal();
+    // Creates the panels, starts the long-lived threads, loads the command line's files and
+    // lays the panels out; false when the program cannot run.
+    bool OnInitDialog();
+    // Sound files named on the command line: each is loaded into Deck A in turn.
+    void SetCommandLineFiles(const QStringList& files) { commandLineFiles_ = files; }
+    // Places every panel: the mixer centred at the top between the decks, effects and equalizers
+    // below the decks, the play list and the analyzer at the bottom, meeting at the centre.
+    void LayOutPanels();
     void EndDialog(int result);
 
     LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;
@@ -39,8 +48,6 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     QLabel* cpuUsageLabel() const { return cpuUsageLabel_; }
 
   private:
-    bool OnInitDialog();
-    void LayOutPanels();
     void OnClose();
 
     std::unique_ptr<CTevMixer> mixer_;
@@ -54,6 +61,7 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     QString cpuUsageText_;
     QProgressBar* cpuUsageBar_ = nullptr;
     QLabel* cpuUsageLabel_ = nullptr;
+    QStringList commandLineFiles_;
 };
 
 }  // namespace tev

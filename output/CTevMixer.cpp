@@ -1,11 +1,15 @@
 #include "output/CTevMixer.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -14,29 +18,86 @@
 #include "core/CTevSoundDevices.h"
 #include "core/EngineState.h"
 #include "core/SettingsStore.h"
+#include "decks/CTevDeck2.h"
+#include "input/TrackDecoder.h"
+#include "output/CTevCrossFadeCurveGraph.h"
+#include "output/CTevCrossFaderCtrl.h"
 
 namespace tev {
+namespace {
+
+// A panel whose controls come in a later version: it already takes its place in the layout.
+std::unique_ptr<QDialog> MakeReservedPanel(QWidget* parent, const QString& title, QSize size) {
+    auto panel = std::make_unique<QDialog>(parent);
+    panel->setWindowTitle(title);
+    auto* label = new QLabel(title, panel.get());
+    label->setAlignment(Qt::AlignCenter);
+    label->setEnabled(false);
+    (new QVBoxLayout(panel.get()))->addWidget(label);
+    panel->setFixedSize(size);
+    return panel;
+}
+
+QSlider* MakeSlider(Qt::Orientation orientation, int minimum, int maximum, QWidget* parent) {
+    auto* slider = new QSlider(orientation, parent);
+    slider->setRange(minimum, maximum);
+    slider->setFocusPolicy(Qt::NoFocus);  // the keys belong to the keyboard control
+    if (orientation == Qt::Vertical) {
+        // The top is the loudest end, position 0.
+        slider->setInvertedAppearance(true);
+        slider->setInvertedControls(true);
+        slider->setMinimumHeight(150);
+    }
+    return slider;
+}
+
+double LevelOf(int position) {
+    return static_cast<double>(CTevMixer::kLevelRange - position) / CTevMixer::kLevelRange;
+}
+
+int LevelPosition(double level) {
+    return CTevMixer::kLevelRange - static_cast<int>(level * CTevMixer::kLevelRange);
+}
+
+}  // namespace
 
 CTevMixer::CTevMixer(QWidget* parent)
     : QDialog(parent),
-      engine_(std::make_unique<MixerEngine>(monitor_, main_, decks_)),
+      engine_(std::make_unique<MixerEngine>(monitor_, main_, *this)),
       devices_(std::make_unique<CTevSoundDevices>(Settings(), nullptr, this)) {
     confirmExit_ = [this] {
         return QMessageBox::question(this, QStringLiteral("Tev Audio"),
                                      QStringLiteral("Are you sure you want to exit?"),
                                      QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     };
-    auto* layout = new QVBoxLayout(this);
-    outputsText_ = new QLabel(this);
-    layout->addWidget(outputsText_);
-    auto* options = new QGroupBox(QStringLiteral("Options"), this);
-    auto* row = new QHBoxLayout(options);
-    auto* show = new QPushButton(QStringLiteral("Show"), options);
-    row->addWidget(show);
-    row->addStretch();
-    layout->addWidget(options);
-    layout->addStretch();
-    connect(show, &QPushButton::clicked, this, &CTevMixer::ShowOptions);
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    BuildControls();
+
+    // The other panels, each a window of its own in front of the mixer.
+    analyzer_ = MakeReservedPanel(this, QStringLiteral("Analyzer"), QSize(560, 250));
+    playList_ = MakeReservedPanel(this, QStringLiteral("Play List"), QSize(560, 250));
+    const int mixerWidth = sizeHint().width();
+    for (int d = 0; d < kDeckCount; ++d) {
+        decks_[d] = std::make_unique<CTevDeck2>(this);
+        hDeckWnd[d].Attach(decks_[d].get());
+        decks_[d]->SetDeck(d);
+        const QString letter = d == 0 ? QStringLiteral("A") : QStringLiteral("B");
+        // Effects and equalizer together are as wide as a deck and half the mixer, so that the
+        // layout around a moved mixer matches the one around the screen's centre.
+        const int deckWidth = decks_[d]->sizeHint().width();
+        constexpr int kEffectsWidth = 260;
+        effects_[d] =
+            MakeReservedPanel(this, QStringLiteral("Effects ") + letter, QSize(kEffectsWidth, 200));
+        equalizers_[d] = MakeReservedPanel(this, QStringLiteral("Equalizer ") + letter,
+                                           QSize(deckWidth + mixerWidth / 2 - kEffectsWidth, 200));
+    }
+    // The decks and the mixer form one row of equal height.
+    const int height = std::max(sizeHint().height(), decks_[0]->sizeHint().height());
+    setFixedSize(mixerWidth, height);
+    for (auto& deck : decks_) {
+        deck->setFixedSize(deck->sizeHint().width(), height);
+    }
+
     // A device that vanishes (unplugged, its server gone) is reported, and the options dialog
     // can open another.
     auto* watch = new QTimer(this);
@@ -49,19 +110,165 @@ CTevMixer::CTevMixer(QWidget* parent)
 }
 
 CTevMixer::~CTevMixer() {
+    DestroyPanels();
     hMixerWnd.Detach(this);
+}
+
+void CTevMixer::BuildControls() {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* levels = new QHBoxLayout();
+    const auto column = [this, levels](const QString& caption, QWidget* control) {
+        auto* box = new QVBoxLayout();
+        auto* label = new QLabel(caption, this);
+        label->setAlignment(Qt::AlignHCenter);
+        box->addWidget(label);
+        box->addWidget(control, 1, Qt::AlignHCenter);
+        levels->addLayout(box);
+    };
+    for (int d = 0; d < kDeckCount; ++d) {
+        deckLevel_[d] = MakeSlider(Qt::Vertical, 0, kLevelRange, this);
+        meters_[d] = new QProgressBar(this);
+        meters_[d]->setOrientation(Qt::Vertical);
+        meters_[d]->setRange(0, 10);
+        meters_[d]->setValue(0);
+        meters_[d]->setTextVisible(false);
+        meters_[d]->setFixedWidth(14);
+    }
+    mainLevelSlider_ = MakeSlider(Qt::Vertical, 0, kLevelRange, this);
+    monitorLevelSlider_ = MakeSlider(Qt::Vertical, 0, kLevelRange, this);
+    column(QStringLiteral("Deck A\nLevel"), deckLevel_[0]);
+    column(QString(), meters_[0]);
+    column(QStringLiteral("\nMain"), mainLevelSlider_);
+    column(QStringLiteral("\nMonitor"), monitorLevelSlider_);
+    column(QString(), meters_[1]);
+    column(QStringLiteral("Deck B\nLevel"), deckLevel_[1]);
+    layout->addLayout(levels);
+
+    auto* mainBox = new QGroupBox(QStringLiteral("Main Cross Fader"), this);
+    auto* mainGrid = new QGridLayout(mainBox);
+    mainCrossFader_ = new CTevCrossFaderCtrl(mainBox);
+    mainCrossFader_->setRange(-kFaderRange, kFaderRange);
+    mainCrossFader_->setFocusPolicy(Qt::NoFocus);
+    cueMark_ = MakeSlider(Qt::Horizontal, -kFaderRange, kFaderRange, mainBox);
+    faderCueing_ = new QCheckBox(QStringLiteral("Enabled"), mainBox);
+    mainGrid->addWidget(mainCrossFader_, 0, 0, 1, 3);
+    mainGrid->addWidget(new QLabel(QStringLiteral("Cue Mark"), mainBox), 1, 0);
+    mainGrid->addWidget(cueMark_, 1, 1);
+    auto* cueingBox = new QGroupBox(QStringLiteral("Fader Cueing"), mainBox);
+    (new QVBoxLayout(cueingBox))->addWidget(faderCueing_);
+    mainGrid->addWidget(cueingBox, 1, 2);
+    layout->addWidget(mainBox);
+
+    auto* monitorBox = new QGroupBox(QStringLiteral("Monitor Cross Fader"), this);
+    monitorCrossFader_ = MakeSlider(Qt::Horizontal, -kFaderRange, kFaderRange, monitorBox);
+    (new QVBoxLayout(monitorBox))->addWidget(monitorCrossFader_);
+    layout->addWidget(monitorBox);
+
+    auto* curveBox = new QGroupBox(QStringLiteral("Cross Fade Curve"), this);
+    auto* curveRow = new QHBoxLayout(curveBox);
+    curveSlider_ = MakeSlider(Qt::Horizontal, -kFaderRange, kFaderRange, curveBox);
+    curveGraph_ = new CTevCrossFadeCurveGraph(curveBox);
+    curveGraph_->setFixedSize(SoundOutput::kCurvePoints, 49);  // one pixel column per point
+    curveRow->addWidget(curveSlider_, 1);
+    curveRow->addWidget(curveGraph_);
+    layout->addWidget(curveBox);
+
+    auto* balanceRow = new QHBoxLayout();
+    auto* mainBalanceBox = new QGroupBox(QStringLiteral("Main Balance"), this);
+    auto* mainBalanceLayout = new QVBoxLayout(mainBalanceBox);
+    mainBalance_ = MakeSlider(Qt::Horizontal, -kBalanceRange, kBalanceRange, mainBalanceBox);
+    mainBalanceReset_ = new QPushButton(QStringLiteral("Reset"), mainBalanceBox);
+    mainBalanceLayout->addWidget(mainBalance_);
+    mainBalanceLayout->addWidget(mainBalanceReset_);
+    balanceRow->addWidget(mainBalanceBox);
+    auto* monitorBalanceBox = new QGroupBox(QStringLiteral("Monitor Balance"), this);
+    auto* monitorGrid = new QGridLayout(monitorBalanceBox);
+    for (int d = 0; d < kDeckCount; ++d) {
+        monitorBalance_[d] =
+            MakeSlider(Qt::Horizontal, -kBalanceRange, kBalanceRange, monitorBalanceBox);
+        monitorGrid->addWidget(
+            new QLabel(d == 0 ? QStringLiteral("A:") : QStringLiteral("B:"), monitorBalanceBox), d,
+            0);
+        monitorGrid->addWidget(monitorBalance_[d], d, 1, 1, 2);
+    }
+    monitorBalanceReset_ = new QPushButton(QStringLiteral("Reset"), monitorBalanceBox);
+    leftRight_ = new QPushButton(QStringLiteral("L R"), monitorBalanceBox);
+    monitorGrid->addWidget(monitorBalanceReset_, 2, 1);
+    monitorGrid->addWidget(leftRight_, 2, 2);
+    balanceRow->addWidget(monitorBalanceBox);
+    layout->addLayout(balanceRow);
+
+    auto* options = new QGroupBox(QStringLiteral("Options"), this);
+    auto* optionsRow = new QHBoxLayout(options);
+    auto* show = new QPushButton(QStringLiteral("Show"), options);
+    outputsText_ = new QLabel(options);
+    optionsRow->addWidget(show);
+    optionsRow->addWidget(outputsText_, 1);
+    layout->addWidget(options);
+    for (QPushButton* button : {mainBalanceReset_, monitorBalanceReset_, leftRight_, show}) {
+        button->setAutoDefault(false);
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+
+    mainCrossFader_->setToolTip(QStringLiteral("'B', 'N'"));
+    deckLevel_[0]->setToolTip(QStringLiteral("'G', 'T'"));
+    deckLevel_[1]->setToolTip(QStringLiteral("'H', 'Y'"));
+    monitorLevelSlider_->setToolTip(QStringLiteral("'Ctrl-D', 'Ctrl-U'"));
+    mainLevelSlider_->setToolTip(QStringLiteral("'D', 'U'"));
+
+    for (int d = 0; d < kDeckCount; ++d) {
+        connect(deckLevel_[d], &QSlider::valueChanged, this, [this, d] { OnDeckLevelSlider(d); });
+        connect(monitorBalance_[d], &QSlider::valueChanged, this, [this, d](int position) {
+            monitor_.SetDeckPan(d, static_cast<double>(position) / kBalanceRange);
+        });
+    }
+    connect(mainLevelSlider_, &QSlider::valueChanged, this, &CTevMixer::OnMainLevelSlider);
+    connect(monitorLevelSlider_, &QSlider::valueChanged, this, &CTevMixer::OnMonitorLevelSlider);
+    connect(mainCrossFader_, &QSlider::valueChanged, this, &CTevMixer::OnMainCrossFaderSlider);
+    connect(monitorCrossFader_, &QSlider::valueChanged, this,
+            &CTevMixer::OnMonitorCrossFaderSlider);
+    connect(curveSlider_, &QSlider::valueChanged, this, &CTevMixer::OnCurveSlider);
+    connect(cueMark_, &QSlider::valueChanged, this, [this](int position) {
+        mainCrossFader_->SetCueMark(static_cast<double>(position) / kFaderRange);
+    });
+    connect(faderCueing_, &QCheckBox::toggled, mainCrossFader_, &CTevCrossFaderCtrl::EnableCueing);
+    connect(mainBalance_, &QSlider::valueChanged, this, [this](int position) {
+        main_.SetBalance(static_cast<double>(position) / kBalanceRange);
+    });
+    connect(mainBalanceReset_, &QPushButton::clicked, this, [this] { mainBalance_->setValue(0); });
+    connect(monitorBalanceReset_, &QPushButton::clicked, this, [this] {
+        monitorBalance_[0]->setValue(0);
+        monitorBalance_[1]->setValue(0);
+    });
+    connect(leftRight_, &QPushButton::clicked, this, [this] {
+        monitorBalance_[0]->setValue(-kBalanceRange);
+        monitorBalance_[1]->setValue(kBalanceRange);
+    });
+    connect(show, &QPushButton::clicked, this, &CTevMixer::ShowOptions);
 }
 
 void CTevMixer::OnInitDialog() {
     hMixerWnd.Attach(this);
     setWindowTitle(QStringLiteral("Mixer"));
-    resize(420, 330);
     SettingsStore& settings = Settings();
-    for (int deck = 0; deck < kDeckCount; ++deck) {
-        engine_->deckLevel[deck].Set(settings.LoadLevelDeck(deck));
+    engine_->curveParameter.Set(settings.LoadCrossFaderCurvePosition());
+    PostAppMessage(hMainWnd, WM_SYNC_CURVE_SLIDER);
+    engine_->SetCurveParameter(engine_->curveParameter.Get(), &settings);
+    engine_->mainCrossFader.Set(-1.0);
+    engine_->monitorCrossFader.Set(-1.0);
+    PostAppMessage(hMainWnd, WM_SYNC_MONITOR_CROSS_FADER);
+    PostAppMessage(hMainWnd, WM_SYNC_MAIN_CROSS_FADER);
+    for (int d = 0; d < kDeckCount; ++d) {
+        engine_->deckLevel[d].Set(settings.LoadLevelDeck(d));
+        PostAppMessage(hMainWnd, WM_SYNC_DECK_LEVEL, WPARAM(d));
+        monitorBalance_[d]->setValue(0);
     }
-    engine_->SetCurveParameter(settings.LoadCrossFaderCurvePosition(), &settings);
+    mainBalance_->setValue(0);
+    initialised_ = true;
 }
+
+// ---- Outputs ----
 
 void CTevMixer::SetUpOutputs(bool reportFailures) {
     QString problems;
@@ -79,6 +286,27 @@ void CTevMixer::SetUpOutputs(bool reportFailures) {
             problems += line + QLatin1Char('\n');
         }
     }
+    // Each level acts on its output's own volume lines; one card serving both has one set of
+    // lines, which the main level owns.
+    const bool sameCard = monitor_.HasDevice() && main_.HasDevice() &&
+                          devices_->monitorDevice() == devices_->mainDevice();
+    const bool monitorOwn = monitor_.HasDevice() && !sameCard;
+    monitorLevel_.SetEnabled(monitorOwn);
+    monitorLevelSlider_->setEnabled(monitorOwn);
+    monitorLevel_.Set(monitorOwn ? monitor_.GetSpeakersVolume() : 0.0);
+    if (monitorOwn) {
+        monitor_.SetWaveVolume(monitorLevel_.Get());
+    }
+    monitorLevelSlider_->setValue(LevelPosition(monitorLevel_.Get()));
+    mainLevel_.SetEnabled(main_.HasDevice());
+    mainLevelSlider_->setEnabled(main_.HasDevice());
+    mainLevel_.Set(main_.HasDevice() ? main_.GetSpeakersVolume() : 0.0);
+    if (main_.HasDevice()) {
+        PostAppMessage(hMainWnd, WM_SYNC_MAIN_LEVEL);
+        main_.SetWaveVolume(mainLevel_.Get());
+    }
+    // Volumes, pans and tempos live in the deck buffers: a new device starts from the values.
+    engine_->UpdateDeckVolumes();
     lostReported_ = false;
     ShowOutputs();
     if (reportFailures && !problems.isEmpty()) {
@@ -95,8 +323,8 @@ void CTevMixer::ShowOutputs() {
         return output.IsDeviceLost() ? name + QStringLiteral(" (lost: choose another in Options)")
                                      : name;
     };
-    outputsText_->setText(QStringLiteral("Main output: %1\nMonitor output: %2")
-                              .arg(describe(main_), describe(monitor_)));
+    outputsText_->setText(
+        QStringLiteral("Main: %1\nMonitor: %2").arg(describe(main_), describe(monitor_)));
 }
 
 void CTevMixer::CheckDevices() {
@@ -114,8 +342,142 @@ void CTevMixer::ShowOptions() {
     }
 }
 
+// ---- Sliders ----
+
+void CTevMixer::OnDeckLevelSlider(int deck) {
+    engine_->deckLevel[deck].Set(LevelOf(deckLevel_[deck]->value()));
+    engine_->UpdateDeckVolumes();
+}
+
+void CTevMixer::OnMainLevelSlider() {
+    mainLevel_.Set(LevelOf(mainLevelSlider_->value()));
+    main_.SetSpeakersVolume(mainLevel_.Get());
+    main_.SetWaveVolume(mainLevel_.Get());
+}
+
+void CTevMixer::OnMonitorLevelSlider() {
+    if (!monitorLevel_.enabled()) {
+        return;
+    }
+    monitorLevel_.Set(LevelOf(monitorLevelSlider_->value()));
+    monitor_.SetSpeakersVolume(monitorLevel_.Get());
+    monitor_.SetWaveVolume(monitorLevel_.Get());
+}
+
+void CTevMixer::OnMainCrossFaderSlider() {
+    engine_->mainCrossFader.Set(static_cast<double>(mainCrossFader_->value()) / kFaderRange);
+    engine_->UpdateDeckVolumes();
+}
+
+void CTevMixer::OnMonitorCrossFaderSlider() {
+    engine_->monitorCrossFader.Set(static_cast<double>(monitorCrossFader_->value()) / kFaderRange);
+    engine_->UpdateDeckVolumes();
+}
+
+void CTevMixer::OnCurveSlider() {
+    engine_->SetCurveParameter(static_cast<double>(curveSlider_->value()) / kFaderRange,
+                               &Settings());
+}
+
+void CTevMixer::ShowDeckLevel(int deck) {
+    deckLevel_[deck]->setValue(LevelPosition(engine_->deckLevel[deck].Get()));
+    OnDeckLevelSlider(deck);
+}
+
+void CTevMixer::ShowMainLevel() {
+    mainLevelSlider_->setValue(LevelPosition(mainLevel_.Get()));
+    OnMainLevelSlider();
+}
+
+void CTevMixer::ShowMainCrossFader() {
+    mainCrossFader_->setValue(static_cast<int>(engine_->mainCrossFader.Get() * kFaderRange));
+    OnMainCrossFaderSlider();
+}
+
+void CTevMixer::ShowMonitorCrossFader() {
+    monitorCrossFader_->setValue(static_cast<int>(engine_->monitorCrossFader.Get() * kFaderRange));
+    OnMonitorCrossFaderSlider();
+}
+
+void CTevMixer::ShowCurveParameter() {
+    curveSlider_->setValue(static_cast<int>(engine_->curveParameter.Get() * kFaderRange));
+}
+
+void CTevMixer::RedrawCurveGraph() {
+    for (int d = 0; d < kDeckCount; ++d) {
+        for (int i = 0; i < SoundOutput::kCurvePoints; ++i) {
+            curveGraph_->SetPoint(d, i, main_.CurvePoint(d, i));
+        }
+    }
+    curveGraph_->update();
+}
+
+void CTevMixer::ShowLevelMeter(int deck) {
+    meters_[deck]->setValue(engine_->meters[deck].Current());
+}
+
+// ---- Messages ----
+
 LRESULT CTevMixer::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
     return engine_->OnAppMessage(msg, wParam, lParam);
+}
+
+bool CTevMixer::IsCd(int deck) const {
+    return decks_[deck]->source() == CTevDeck2::kSourceCd;
+}
+
+int CTevMixer::CurrentCdTrack(int) const {
+    return 0;
+}
+
+const std::string& CTevMixer::CurrentFile(int deck) const {
+    return decks_[deck]->GetFilePath();
+}
+
+uint32_t CTevMixer::SampleRate(int deck) const {
+    return trackDecoder[deck].SampleRate();
+}
+
+void CTevMixer::MarkReady(int deck) {
+    decks_[deck]->MarkReady();
+}
+
+void CTevMixer::StopAtEnd(int deck) {
+    decks_[deck]->StopAtEnd();
+}
+
+void CTevMixer::ShowTrackChange(int deck, const std::string& path) {
+    decks_[deck]->ShowTrackChange(path);
+}
+
+void CTevMixer::SelectCdTrack(int, int) {}
+
+void CTevMixer::StepRotation(int deck, int direction) {
+    decks_[deck]->StepRotation(direction);
+}
+
+void CTevMixer::UpdateElapsed(int deck, uint32_t bytesAhead) {
+    decks_[deck]->UpdateElapsed(bytesAhead);
+}
+
+void CTevMixer::UpdatePositionFromElapsed(int deck) {
+    decks_[deck]->UpdatePositionFromElapsed();
+}
+
+void CTevMixer::ShowLevel(int deck) {
+    PostAppMessage(hMainWnd, WM_SHOW_LEVEL_METER, WPARAM(deck));
+}
+
+// ---- Window ----
+
+void CTevMixer::DestroyPanels() {
+    for (int d = 0; d < kDeckCount; ++d) {
+        effects_[d].reset();
+        decks_[d].reset();
+        equalizers_[d].reset();
+    }
+    analyzer_.reset();
+    playList_.reset();
 }
 
 void CTevMixer::closeEvent(QCloseEvent* event) {
@@ -125,6 +487,60 @@ void CTevMixer::closeEvent(QCloseEvent* event) {
     }
     PostAppMessage(hMainWnd, WM_CLOSE);
     event->accept();
+}
+
+void CTevMixer::ShowOtherPanels(bool show) {
+    for (QDialog* panel : {analyzer_.get(), playList_.get()}) {
+        panel->setVisible(show);
+    }
+    for (int d = 0; d < kDeckCount; ++d) {
+        for (QDialog* panel :
+             {static_cast<QDialog*>(decks_[d].get()), effects_[d].get(), equalizers_[d].get()}) {
+            panel->setVisible(show);
+        }
+    }
+}
+
+void CTevMixer::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || panelsReady == 0 ||
+        equalizers_[kDeckCount - 1] == nullptr) {
+        return;
+    }
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if (isMinimized()) {
+        setWindowTitle(QStringLiteral("Tev Audio"));
+        ShowOtherPanels(false);
+    } else if (isMaximized()) {
+        PostAppMessage(hMainWnd, WM_LAYOUT_PANELS);
+    } else if (change->oldState() & Qt::WindowMinimized) {
+        setWindowTitle(QStringLiteral("Mixer"));
+        ShowOtherPanels(true);
+    }
+}
+
+void CTevMixer::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    if (equalizers_[kDeckCount - 1] != nullptr) {
+        DragPanels();
+    }
+}
+
+void CTevMixer::DragPanels() {
+    const QRect m = frameGeometry();
+    const QSize deckSize = decks_[0]->frameGeometry().size();
+    const QSize eqSize = equalizers_[0]->frameGeometry().size();
+    const QSize fxSize = effects_[0]->frameGeometry().size();
+    const int left = m.x();
+    const int right = m.x() + m.width();
+    const int bottom = m.y() + m.height();
+    decks_[0]->move(left - deckSize.width(), m.y());
+    decks_[1]->move(right, m.y());
+    equalizers_[0]->move(left - deckSize.width(), bottom);
+    equalizers_[1]->move(right + deckSize.width() - eqSize.width(), bottom);
+    // Each deck's effects stay under their own deck, between its equalizer and the centre.
+    effects_[0]->move(left - deckSize.width() + eqSize.width(), bottom);
+    effects_[1]->move(right + deckSize.width() - eqSize.width() - fxSize.width(), bottom);
 }
 
 }  // namespace tev

@@ -1,29 +1,42 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <functional>
 #include <memory>
 
+#include "output/BoundedValue.h"
 #include "output/MixerEngine.h"
 #include "output/SoundOutput.h"
 #include "platform/MessageLayer.h"
 
+class QCheckBox;
 class QCloseEvent;
 class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSlider;
 
 namespace tev {
 
+class CTevCrossFadeCurveGraph;
+class CTevCrossFaderCtrl;
+class CTevDeck2;
 class CTevSoundDevices;
 
 // The mixer panel: the visible centre of the program and the receiver of the engine's messages
-// (hMixerWnd). It owns the two outputs, monitor and main, and the options dialog that chooses
-// their devices. Closing it asks before the program ends.
-class CTevMixer : public QDialog, public MessageReceiver {
+// (hMixerWnd). It owns the two outputs, monitor and main, the mixing values and their sliders,
+// the options dialog, and every other panel. Closing it asks before the program ends.
+class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
   public:
+    static constexpr int kLevelRange = 65535;
+    static constexpr int kFaderRange = 1000;
+    static constexpr int kBalanceRange = 100;
+
     explicit CTevMixer(QWidget* parent = nullptr);
     ~CTevMixer() override;
 
-    // Dialog initialisation: becomes hMixerWnd and sets its caption.
+    // Dialog initialisation: becomes hMixerWnd, sets the controls from the settings.
     void OnInitDialog();
 
     LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;
@@ -33,28 +46,118 @@ class CTevMixer : public QDialog, public MessageReceiver {
     // The options dialog, shown; the outputs follow the choice on OK.
     void ShowOptions();
 
+    // Control updates the main window carries out: each slider is set from its value and the
+    // value applied again from the slider.
+    void ShowDeckLevel(int deck);
+    void ShowMainLevel();
+    void ShowMainCrossFader();
+    void ShowMonitorCrossFader();
+    void ShowCurveParameter();
+    void RedrawCurveGraph();
+    void ShowLevelMeter(int deck);
+
+    // The other panels.
+    CTevDeck2* deck(int d) const { return decks_[d].get(); }
+    QDialog* effectsPanel(int d) const { return effects_[d].get(); }
+    QDialog* equalizerPanel(int d) const { return equalizers_[d].get(); }
+    QDialog* playListPanel() const { return playList_.get(); }
+    QDialog* analyzerPanel() const { return analyzer_.get(); }
+    // Ends the panels, in the order the program shuts down.
+    void DestroyPanels();
+    // Places the panels around the mixer after it moved.
+    void DragPanels();
+
     MixerEngine& engine() { return *engine_; }
     SoundOutput& mainOutput() { return main_; }
     SoundOutput& monitorOutput() { return monitor_; }
+    BoundedValue& mainLevel() { return mainLevel_; }
+    BoundedValue& monitorLevel() { return monitorLevel_; }
+
+    // The controls.
+    QSlider* deckLevelSlider(int d) const { return deckLevel_[d]; }
+    QSlider* mainLevelSlider() const { return mainLevelSlider_; }
+    QSlider* monitorLevelSlider() const { return monitorLevelSlider_; }
+    QProgressBar* levelMeter(int d) const { return meters_[d]; }
+    CTevCrossFaderCtrl* mainCrossFader() const { return mainCrossFader_; }
+    QSlider* monitorCrossFader() const { return monitorCrossFader_; }
+    QSlider* curveSlider() const { return curveSlider_; }
+    CTevCrossFadeCurveGraph* curveGraph() const { return curveGraph_; }
+    QSlider* cueMarkSlider() const { return cueMark_; }
+    QCheckBox* faderCueing() const { return faderCueing_; }
+    QSlider* mainBalance() const { return mainBalance_; }
+    QSlider* monitorBalance(int d) const { return monitorBalance_[d]; }
+    QPushButton* mainBalanceReset() const { return mainBalanceReset_; }
+    QPushButton* monitorBalanceReset() const { return monitorBalanceReset_; }
+    QPushButton* leftRightButton() const { return leftRight_; }
 
     // Replaces the exit question (the default asks the user). Used where nobody can answer.
     void SetExitConfirmation(std::function<bool()> confirm) { confirmExit_ = std::move(confirm); }
 
+    // What the streaming tells the deck panels.
+    bool IsCd(int deck) const override;
+    int CurrentCdTrack(int deck) const override;
+    const std::string& CurrentFile(int deck) const override;
+    uint32_t SampleRate(int deck) const override;
+    void MarkReady(int deck) override;
+    void StopAtEnd(int deck) override;
+    void ShowTrackChange(int deck, const std::string& path) override;
+    void SelectCdTrack(int deck, int track) override;
+    void StepRotation(int deck, int direction) override;
+    void UpdateElapsed(int deck, uint32_t bytesAhead) override;
+    void UpdatePositionFromElapsed(int deck) override;
+    void ShowLevel(int deck) override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void accept() override {}  // Enter does not close the panel
+    void reject() override {}  // nor Escape: leaving the program is asked on close only
 
   private:
+    void BuildControls();
     void ShowOutputs();
     void CheckDevices();
+    void ShowOtherPanels(bool show);
+    void OnDeckLevelSlider(int deck);
+    void OnMainLevelSlider();
+    void OnMonitorLevelSlider();
+    void OnMainCrossFaderSlider();
+    void OnMonitorCrossFaderSlider();
+    void OnCurveSlider();
 
     SoundOutput monitor_;
     SoundOutput main_;
-    DeckReports decks_;
     std::unique_ptr<MixerEngine> engine_;
     std::unique_ptr<CTevSoundDevices> devices_;
+    BoundedValue mainLevel_{0.0, -1, 1};
+    BoundedValue monitorLevel_{0.0, -1, 1};
+
+    std::unique_ptr<QDialog> analyzer_;
+    std::unique_ptr<QDialog> playList_;
+    std::array<std::unique_ptr<CTevDeck2>, kDeckCount> decks_;
+    std::array<std::unique_ptr<QDialog>, kDeckCount> effects_;
+    std::array<std::unique_ptr<QDialog>, kDeckCount> equalizers_;
+
+    std::array<QSlider*, kDeckCount> deckLevel_{};
+    QSlider* mainLevelSlider_ = nullptr;
+    QSlider* monitorLevelSlider_ = nullptr;
+    std::array<QProgressBar*, kDeckCount> meters_{};
+    CTevCrossFaderCtrl* mainCrossFader_ = nullptr;
+    QSlider* monitorCrossFader_ = nullptr;
+    QSlider* curveSlider_ = nullptr;
+    CTevCrossFadeCurveGraph* curveGraph_ = nullptr;
+    QSlider* cueMark_ = nullptr;
+    QCheckBox* faderCueing_ = nullptr;
+    QSlider* mainBalance_ = nullptr;
+    std::array<QSlider*, kDeckCount> monitorBalance_{};
+    QPushButton* mainBalanceReset_ = nullptr;
+    QPushButton* monitorBalanceReset_ = nullptr;
+    QPushButton* leftRight_ = nullptr;
     QLabel* outputsText_ = nullptr;
+
     bool lostReported_ = false;
+    bool initialised_ = false;
     std::function<bool()> confirmExit_;
 };
 

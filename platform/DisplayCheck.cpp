@@ -44,4 +44,17 @@ std::string MissingDisplayMessage(const EnvLookup& env) {
     return why + ": start it from a desktop session, or without one as `xvfb-run -a make run`.";
 }
 
+bool ShouldUseXWayland(const EnvLookup& env, const std::vector<std::string>& arguments) {
+    const char* session = env("XDG_SESSION_TYPE");
+    const bool wayland = NonEmpty(env("WAYLAND_DISPLAY")) ||
+                         (session != nullptr && std::string(session) == "wayland");
+    for (const std::string& argument : arguments) {
+        if (argument == "-platform" || argument == "--platform" ||
+            argument.rfind("-platform=", 0) == 0) {
+            return false;
+        }
+    }
+    return wayland && NonEmpty(env("DISPLAY")) && !NonEmpty(env("QT_QPA_PLATFORM"));
+}
+
 }  // namespace tev

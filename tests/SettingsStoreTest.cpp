@@ -73,7 +73,7 @@ TEST_F(Settings, AFractionIsStoredAsTheBitsOfItsFloat) {
 
 TEST_F(Settings, TextSurvivesUnicodeSeparatorsAndBlanks) {
     SettingsStore store(file);
-    for (const std::string text :
+    for (const std::string& text :
          {std::string("Créative Sound Blaster = Front (Façade) 🎧"), std::string("  padded  "),
           std::string("a\\b\nc\td\"e"), std::string("\"quoted\""), std::string(";not a comment")}) {
         store.SaveSoundDeviceHeadphones(text);

@@ -1,0 +1,715 @@
+#include "decks/CTevDeck2.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "controls/CTevButtonCtrl.h"
+#include "core/AppMessages.h"
+#include "core/EngineState.h"
+#include "core/RingProducer.h"
+#include "core/Trace.h"
+#include "decks/CTevCircularChartGraph.h"
+#include "decks/CTevSliderCtrl.h"
+#include "decks/CTevTrackNameIndicator.h"
+#include "input/FileThreads.h"
+#include "input/TrackDecoder.h"
+#include "output/CTevNeedle.h"
+
+namespace tev {
+namespace {
+
+constexpr int kChooserNothing = 0;
+constexpr int kChooserBrowse = 1;
+// Item data of the entry that names the loaded file.
+constexpr uint32_t kLoadedFileEntry = 0xFFFFFFFFU;
+constexpr int kTempoUpDownStep = 10;
+constexpr int kCueBlinkTicks = 10;
+
+QString TwoDigits(long long value) {
+    return value < 10 ? QStringLiteral("0%1").arg(value) : QString::number(value);
+}
+
+}  // namespace
+
+CTevDeck2::CTevDeck2(QWidget* parent) : QDialog(parent) {
+    chooseFiles_ = [this] {
+        return QFileDialog::getOpenFileNames(
+            this, QString(), QString(),
+            QStringLiteral("Files (*.mp3 *.ogg *.wav *.wma);;All Files (*)"));
+    };
+    tellUser_ = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+
+    auto* grid = new QGridLayout(this);
+
+    auto* chooseBox = new QGroupBox(QStringLiteral("Choose Track"), this);
+    chooser_ = new QComboBox(chooseBox);
+    chooser_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    chooser_->setMinimumContentsLength(24);
+    (new QVBoxLayout(chooseBox))->addWidget(chooser_);
+    grid->addWidget(chooseBox, 0, 0, 1, 2);
+
+    auto* nowBox = new QGroupBox(QStringLiteral("Now Playing"), this);
+    nowPlaying_ = new CTevTrackNameIndicator(nowBox);
+    const QFontMetrics nameMetrics(nowPlaying_->font());
+    nowPlaying_->setMinimumSize(nameMetrics.horizontalAdvance(QString(
+                                    CTevTrackNameIndicator::kShownCharacters, QLatin1Char('M'))) +
+                                    4,
+                                nameMetrics.height() + 4);
+    (new QVBoxLayout(nowBox))->addWidget(nowPlaying_);
+    grid->addWidget(nowBox, 1, 0, 1, 2);
+
+    auto* disc = new QHBoxLayout();
+    chart_ = new CTevCircularChartGraph(this);
+    chart_->setFixedSize(150, 150);
+    needle_ = new CTevNeedle(this);
+    needle_->setFixedSize(10, 14);
+    disc->addWidget(chart_);
+    disc->addWidget(needle_, 0, Qt::AlignVCenter);
+    grid->addLayout(disc, 2, 0);
+
+    auto* times = new QVBoxLayout();
+    auto* timeBox = new QGroupBox(QStringLiteral("Time"), this);
+    timeLabel_ = new QLabel(timeText_, timeBox);
+    auto* lengthBox = new QGroupBox(QStringLiteral("Length"), this);
+    lengthLabel_ = new QLabel(lengthText_, lengthBox);
+    for (QLabel* label : {timeLabel_, lengthLabel_}) {
+        QFont font = label->font();
+        font.setPointSizeF(font.pointSizeF() * 1.6);
+        font.setBold(true);
+        label->setFont(font);
+        label->setAlignment(Qt::AlignCenter);
+    }
+    (new QVBoxLayout(timeBox))->addWidget(timeLabel_);
+    (new QVBoxLayout(lengthBox))->addWidget(lengthLabel_);
+    cue_ = new QCheckBox(QStringLiteral("Cue"), this);
+    times->addWidget(timeBox);
+    times->addWidget(lengthBox);
+    times->addWidget(cue_);
+    times->addStretch();
+    grid->addLayout(times, 2, 1);
+
+    auto* transport = new QHBoxLayout();
+    const auto makeButton = [this, transport](CTevButtonCtrl*& button, CTevButtonCtrl::Kind kind,
+                                              int width) {
+        button = new CTevButtonCtrl(this);
+        button->SetKind(kind);
+        button->setFixedSize(width, 34);
+        button->setFocusPolicy(Qt::NoFocus);
+        transport->addWidget(button);
+    };
+    makeButton(rev_, CTevButtonCtrl::Kind::Reverse, 44);
+    makeButton(rwnd_, CTevButtonCtrl::Kind::Rewind, 44);
+    makeButton(play_, CTevButtonCtrl::Kind::PlayPause, 60);
+    makeButton(ffwd_, CTevButtonCtrl::Kind::FastForward, 44);
+    transport->addSpacing(8);
+    makeButton(prev_, CTevButtonCtrl::Kind::PreviousTrack, 44);
+    makeButton(next_, CTevButtonCtrl::Kind::NextTrack, 44);
+    transport->addStretch();
+    grid->addLayout(transport, 3, 0, 1, 2);
+    for (CTevButtonCtrl* button : {play_, ffwd_, rwnd_, rev_}) {
+        button->setEnabled(false);  // until a track is ready
+    }
+
+    auto* positionBox = new QGroupBox(QStringLiteral("Track Position"), this);
+    positionSlider_ = new CTevSliderCtrl(Qt::Horizontal, positionBox);
+    positionSlider_->setFocusPolicy(Qt::NoFocus);
+    (new QVBoxLayout(positionBox))->addWidget(positionSlider_);
+    grid->addWidget(positionBox, 4, 0, 1, 2);
+
+    auto* tempoBox = new QGroupBox(QStringLiteral("Tempo"), this);
+    auto* tempoLayout = new QGridLayout(tempoBox);
+    tempoSlider_ = new QSlider(Qt::Vertical, tempoBox);
+    // The top of the slider is the fastest tempo, as on a turntable's pitch fader read upside
+    // down: its minimum is drawn at the top.
+    tempoSlider_->setInvertedAppearance(true);
+    tempoSlider_->setInvertedControls(true);
+    tempoSlider_->setFocusPolicy(Qt::NoFocus);
+    tempoSlider_->setTickPosition(QSlider::TicksBothSides);
+    tempoSlider_->setTickInterval(250);
+    tempoUp_ = new QToolButton(tempoBox);
+    tempoUp_->setArrowType(Qt::UpArrow);
+    tempoDown_ = new QToolButton(tempoBox);
+    tempoDown_->setArrowType(Qt::DownArrow);
+    for (QToolButton* arrow : {tempoUp_, tempoDown_}) {
+        arrow->setAutoRepeat(true);
+        arrow->setFocusPolicy(Qt::NoFocus);
+    }
+    tempoReset_ = new QPushButton(QStringLiteral("Reset"), tempoBox);
+    tempoReset_->setAutoDefault(false);
+    tempoReset_->setFocusPolicy(Qt::NoFocus);
+    tempoLabel_ = new QLabel(tempoText_, tempoBox);
+    tempoLabel_->setAlignment(Qt::AlignCenter);
+    tempoLayout->addWidget(tempoSlider_, 0, 0, 3, 1, Qt::AlignHCenter);
+    tempoLayout->addWidget(tempoUp_, 0, 1);
+    tempoLayout->addWidget(tempoDown_, 1, 1);
+    tempoLayout->setRowStretch(2, 1);
+    tempoLayout->addWidget(tempoReset_, 3, 0, 1, 2);
+    tempoLayout->addWidget(tempoLabel_, 4, 0, 1, 2);
+    tempoSlider_->setMinimumHeight(200);
+    grid->addWidget(tempoBox, 0, 2, 5, 1);
+
+    for (int id = 0; id < kTimerCount; ++id) {
+        connect(&timers_[id], &QTimer::timeout, this, [this, id] { OnTimer(id); });
+    }
+    connect(chooser_, &QComboBox::activated, this, [this] { OnChooserSelection(); });
+    connect(play_, &QPushButton::clicked, this, [this] { PlayPause(false); });
+    connect(next_, &QPushButton::clicked, this,
+            [this] { SendAppMessage(hMixerWnd, WM_NEXT_TRACK, WPARAM(deck_)); });
+    connect(prev_, &QPushButton::clicked, this,
+            [this] { SendAppMessage(hMixerWnd, WM_PREVIOUS_TRACK, WPARAM(deck_)); });
+    connect(cue_, &QCheckBox::clicked, this, &CTevDeck2::OnCueClicked);
+    connect(tempoSlider_, &QSlider::valueChanged, this, &CTevDeck2::OnTempoSliderMoved);
+    // The up arrow makes the deck faster, like the top of the slider.
+    connect(tempoUp_, &QToolButton::clicked, this, [this] { OnTempoUpDown(-1); });
+    connect(tempoDown_, &QToolButton::clicked, this, [this] { OnTempoUpDown(1); });
+    connect(tempoReset_, &QPushButton::clicked, this, &CTevDeck2::OnTempoReset);
+    connect(positionSlider_, &QSlider::valueChanged, this, &CTevDeck2::OnPositionSliderMoved);
+    connect(positionSlider_, &QSlider::sliderReleased, this, &CTevDeck2::OnPositionSliderReleased);
+}
+
+CTevDeck2::~CTevDeck2() {
+    hDeckWnd[deck_].Detach(this);
+    if (initialised_) {
+        if (playing_) {
+            PlayPause(true);
+        }
+        Unload(false);  // its controls are going: nothing to show
+    }
+}
+
+void CTevDeck2::SetDeck(int deck) {
+    deck_ = deck;
+    setWindowTitle(deck == 0 ? QStringLiteral("Deck A") : QStringLiteral("Deck B"));
+    FillChooser();
+    OnChooserSelection();
+
+    ffwd_->SetDeck(deck);
+    rev_->SetDeck(deck);
+    rwnd_->SetDeck(deck);
+
+    tempoSlider_->setRange(-kTempoRange, kTempoRange);
+    tempo_.Set(0.0);
+    PostAppMessage(hMainWnd, WM_SYNC_TEMPO_SLIDER, WPARAM(deck));
+
+    positionSlider_->SetDeck(deck);
+    positionSlider_->setRange(0, kPositionRange);
+    chart_->SetDeck(deck);
+
+    chooser_->setToolTip(QStringLiteral("select file or CD"));
+    play_->setToolTip(deck == 0 ? QStringLiteral("'W'") : QStringLiteral("'P'"));
+    rev_->setToolTip(deck == 0 ? QStringLiteral("'A'") : QStringLiteral("'L'"));
+    if (deck == 0) {
+        cue_->setToolTip(QStringLiteral("'Q'"));
+    }
+    positionSlider_->setToolTip(deck == 0 ? QStringLiteral("'1'-'5'") : QStringLiteral("'6'-'0'"));
+    initialised_ = true;
+}
+
+// ---- Formatting ----
+
+QString CTevDeck2::FormatTime(double seconds) {
+    // Before the first refresh the buffered audio can exceed what the reader has decoded.
+    const long long s = std::max(0LL, static_cast<long long>(seconds));
+    return TwoDigits(s / 3600) + QLatin1Char(':') + TwoDigits((s / 60) % 60) + QLatin1Char(':') +
+           TwoDigits(s % 60);
+}
+
+QString CTevDeck2::TempoText(double tempo) {
+    double d = tempo >= 0 ? tempo + 0.01f : tempo - 0.01f;
+    d = std::trunc(d / 0.1f) * 0.1f;
+    d = std::clamp(d, -50.0, 50.0);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f%%", d);
+    return QString::fromLatin1(text);
+}
+
+uint32_t CTevDeck2::TempoRate(uint32_t sampleRate, double tempo) {
+    const double r = sampleRate;
+    return static_cast<uint32_t>(std::max(0.0, std::trunc(r + r * tempo / 100)));
+}
+
+QString CTevDeck2::NowPlayingText() const {
+    return CTevTrackNameIndicator::NowPlayingText(title_, QString::fromStdString(filePath_));
+}
+
+void CTevDeck2::ShowTime(double seconds) {
+    timeText_ = FormatTime(seconds);
+    PostAppMessage(hMainWnd, WM_SHOW_ELAPSED, WPARAM(deck_));
+}
+
+// ---- The chooser ----
+
+void CTevDeck2::FillChooser() {
+    chooser_->clear();
+    chooser_->addItem(QStringLiteral("Nothing Loaded"), 0U);
+    chooser_->addItem(QStringLiteral("Browse..."), 1U);
+    chooser_->setCurrentIndex(kChooserNothing);
+}
+
+void CTevDeck2::OnChooserSelection() {
+    const int index = chooser_->currentIndex();
+    if (index == kChooserNothing) {
+        cueEngaged_ = false;
+        if (playing_) {
+            PlayPause(true);
+        }
+        Unload();
+        source_ = kSourceNone;
+        comboText_ = chooser_->itemText(index);
+        ShowTime(0.0);
+        position_.Set(0.0);
+        PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+        // An empty deck names nothing.
+        title_.clear();
+        filePath_.clear();
+        lengthSeconds_ = 0.0;
+        lengthText_ = FormatTime(0.0);
+        PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
+        PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
+        FillChooser();
+        SendAppMessage(hMixerWnd, WM_DECK_EMPTIED, WPARAM(deck_));
+    } else if (index == kChooserBrowse) {
+        Browse();
+    }
+}
+
+void CTevDeck2::Browse() {
+    SendAppMessage(hMixerWnd, WM_FILE_DIALOG_OPENING, 0);
+    const QStringList paths = chooseFiles_();
+    if (!paths.isEmpty()) {
+        const std::string first = paths.front().toStdString();
+        if (LoadFile(first)) {
+            SendAppMessage(hMixerWnd, WM_TRACK_LOADED, WPARAM(deck_), 0);
+            comboText_ = paths.front();
+        } else {
+            tellUser_(QStringLiteral("File Not Recognized"));
+            FillChooser();
+        }
+        for (qsizetype i = 1; i < paths.size(); ++i) {
+            pendingEntry_ = paths[i].toStdString();
+            SendAppMessage(hMixerWnd, WM_APPEND_PENDING_ENTRY, WPARAM(deck_), 0);
+        }
+    } else {
+        const int previous = chooser_->findText(comboText_);
+        chooser_->setCurrentIndex(previous >= 0 ? previous : kChooserNothing);
+    }
+    activateWindow();
+    SendAppMessage(hMixerWnd, WM_FILE_DIALOG_CLOSED, 0);
+}
+
+void CTevDeck2::Unload(bool updateDisplay) {
+    if (source_ == kSourceFile) {
+        StopReader(deck_, ReaderKind::File, updateDisplay);
+        trackDecoder[deck_].Close();
+    }
+}
+
+// ---- Loading ----
+
+bool CTevDeck2::LoadFile(const std::string& path) {
+    if (playing_) {
+        PlayPause(true);
+    }
+    Unload();
+    if (!OpenFileIntoDeck(deck_, path)) {
+        source_ = kSourceNone;
+        chooser_->setCurrentIndex(kChooserNothing);
+        return false;
+    }
+    stoppedAtEnd_ = false;
+    ShowTrackChange(path);
+    ShowTime(lengthSeconds_);  // the length first; the elapsed time follows
+    StartTimer(kTimerShowElapsed, 3000);
+    source_ = kSourceFile;
+    position_.Set(0.0);
+    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+    readerThread_ = StartFileReader(deck_);
+    return true;
+}
+
+void CTevDeck2::ShowTrackChange(const std::string& path) {
+    cueEngaged_ = false;
+    if (path.empty()) {
+        return;
+    }
+    for (int i = chooser_->count() - 1; i >= 0; --i) {
+        if (chooser_->itemData(i).toUInt() == kLoadedFileEntry) {
+            chooser_->removeItem(i);
+        }
+    }
+    const QString entry = QString::fromStdString(path);
+    chooser_->addItem(entry, kLoadedFileEntry);
+    chooser_->setCurrentIndex(chooser_->count() - 1);
+    comboText_ = entry;
+    title_ = QString::fromStdString(trackDecoder[deck_].GetTitle());
+    filePath_ = path;
+    PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
+    lengthSeconds_ = trackDecoder[deck_].GetDuration();
+    lengthText_ = FormatTime(lengthSeconds_);
+    PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
+}
+
+void CTevDeck2::MarkReady() {
+    readerThread_.SetPriority(kPriorityBelowNormal);
+    SendAppMessage(hMainWnd, WM_DECK_READER_STATE, WPARAM(deck_), 1);
+    // The buffers were made anew at the track's own rate: the tempo applies to them too.
+    if (tempo_.Get() != 0.0) {
+        const uint32_t rate = TempoRate(trackDecoder[deck_].SampleRate(), tempo_.Get());
+        SendAppMessage(hMixerWnd, WM_SET_FREQUENCY, WPARAM(deck_), LPARAM(rate));
+    }
+    deckEvents[deck_].deckReadyToPlay.Set();
+}
+
+// ---- Transport ----
+
+void CTevDeck2::PlayPause(bool noCueReturn) {
+    if (source_ == kSourceNone) {
+        return;
+    }
+    if (playing_) {
+        pausing_ = true;
+        SendAppMessage(hMainWnd, WM_ENABLE_REV, WPARAM(deck_), 0);
+        if (playingBackward_) {
+            // Back to forward play at the point backward play reached, so that the pause
+            // silences the deck and play later continues from there.
+            SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, WPARAM(deck_));
+            SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, WPARAM(deck_));
+            playingBackward_ = false;
+        }
+        SendAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck_));
+        playing_ = false;
+        if (!noCueReturn && cueEngaged_ && lengthSeconds_ > 0) {
+            draggingPosition_ = true;
+            position_.Set(cuePointSeconds_ / lengthSeconds_);
+            PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+            ApplyPosition();
+            atCuePoint_ = true;
+            ShowTime(cuePointSeconds_);
+        }
+        pausing_ = false;
+        return;
+    }
+    if (stoppedAtEnd_) {
+        // The track has played out: play starts it again from the top.
+        position_.Set(0.0);
+        PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+        ApplyPosition();
+    }
+    StartTimer(kTimerStartPlay, 1);
+}
+
+void CTevDeck2::PlayBackward() {
+    Trace("Enter: PlayBackward", deck_);
+    if (!playingBackward_) {
+        startingBackward_ = true;
+        SendAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck_));
+        SendAppMessage(hMixerWnd, WM_START_BACKWARD, WPARAM(deck_));
+        playingBackward_ = true;
+        startingBackward_ = false;
+    }
+    Trace("Leave: PlayBackward", deck_);
+}
+
+void CTevDeck2::PlayResumeAfterBackward() {
+    Trace("Enter: PlayResumeAfterBackward", deck_);
+    StartTimer(kTimerResumeForward, 1);
+    Trace("Leave: PlayResumeAfterBackward", deck_);
+}
+
+void CTevDeck2::SeekTo(double fraction) {
+    draggingPosition_ = true;
+    position_.Set(fraction);
+    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+    ApplyPosition();
+}
+
+void CTevDeck2::ApplyPosition() {
+    const bool wasPlaying = playing_;
+    if (playing_) {
+        PlayPause(true);
+    }
+    // Winding past either end of the track lands on that end.
+    const double fraction =
+        std::isnan(position_.Get()) ? 0.0 : std::clamp(position_.Get(), 0.0, 1.0);
+    position_.Set(fraction);
+    if (source_ == kSourceFile) {
+        StopReader(deck_, ReaderKind::File, true);
+        if (!trackDecoder[deck_].IsOpen()) {
+            trackDecoder[deck_].Open(filePath_);  // the decoder closes at the end of the track
+        }
+        trackDecoder[deck_].Seek(fraction);
+        readerThread_ = StartFileReader(deck_);
+        elapsedSeconds_ = fraction * lengthSeconds_;
+    }
+    if (wasPlaying) {
+        PlayPause(true);
+    }
+    draggingPosition_ = false;
+}
+
+void CTevDeck2::StopAtEnd() {
+    // The queue takes every post while the program runs.
+    PostAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck_));
+    playing_ = false;
+    stoppedAtEnd_ = true;
+}
+
+// ---- Display from play ----
+
+void CTevDeck2::UpdateElapsed(uint32_t bytesAhead) {
+    if (atCuePoint_ || draggingPosition_) {
+        return;
+    }
+    const TrackDecoder& decoder = trackDecoder[deck_];
+    // The decoder closes once it has read the last of the file; the reader is then at its end.
+    const double readerSeconds = decoder.IsOpen() ? decoder.GetPosition() : lengthSeconds_;
+    uint64_t queued = 0;
+    const DeckRing& ring = deckRing[deck_];
+    for (uint32_t i = 0; i < kRingChunks; ++i) {
+        queued += ring.chunkFilled[i].load(std::memory_order_relaxed) != 0 ? kChunkBytes : 0;
+    }
+    // The ring and the buffers hold 16-bit stereo at the source's rate, whatever the file's
+    // own format.
+    const uint32_t rate = decoder.SampleRate();
+    const double buffered =
+        rate > 0 ? static_cast<double>(bytesAhead + queued) / rate / kBytesPerFrame : 0.0;
+    elapsedSeconds_ = readerSeconds - buffered;
+    ShowTime(elapsedSeconds_);
+}
+
+void CTevDeck2::UpdatePositionFromElapsed() {
+    if (draggingPosition_ || lengthSeconds_ <= 0) {
+        return;
+    }
+    position_.Set(std::clamp(elapsedSeconds_ / lengthSeconds_, 0.0, 1.0));
+    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+}
+
+void CTevDeck2::StepRotation(int direction) {
+    if (direction > 0) {
+        rotationIndex_ = (rotationIndex_ + 1) % CTevCircularChartGraph::kRotationSteps;
+    } else {
+        rotationIndex_ =
+            rotationIndex_ == 0 ? CTevCircularChartGraph::kRotationSteps - 1 : rotationIndex_ - 1;
+    }
+    PostAppMessage(hMainWnd, WM_REDRAW_CHART, WPARAM(deck_), LPARAM(rotationIndex_));
+}
+
+// ---- Tempo ----
+
+void CTevDeck2::SetTempo(double tempo) {
+    tempo_.Set(tempo);
+    const uint32_t sourceRate = trackDecoder[deck_].SampleRate();
+    if (sourceRate > 0) {
+        SendAppMessage(hMixerWnd, WM_SET_FREQUENCY, WPARAM(deck_),
+                       LPARAM(TempoRate(sourceRate, tempo)));
+    }
+    tempoText_ = TempoText(tempo);
+    PostAppMessage(hMainWnd, WM_SHOW_TEMPO_TEXT, WPARAM(deck_));
+}
+
+void CTevDeck2::OnTempoSliderMoved(int value) {
+    SetTempo(-value * 8.0 / kTempoRange);
+}
+
+void CTevDeck2::OnTempoUpDown(int delta) {
+    tempoSlider_->setValue(tempoSlider_->value() +
+                           (delta >= 1 ? kTempoUpDownStep : -kTempoUpDownStep));
+}
+
+void CTevDeck2::OnTempoReset() {
+    tempo_.Set(0.0);
+    PostAppMessage(hMainWnd, WM_SYNC_TEMPO_SLIDER, WPARAM(deck_));
+}
+
+// ---- Cue, winding, position slider ----
+
+void CTevDeck2::OnCueClicked(bool checked) {
+    if (checked) {
+        cueEngaged_ = true;
+        if (chooser_->currentIndex() != kChooserNothing) {
+            cuePointSeconds_ = elapsedSeconds_;
+            ShowTime(cuePointSeconds_);
+            StartTimer(kTimerCueBlink, 300);
+        } else {
+            cueEngaged_ = false;
+            PostAppMessage(hMainWnd, WM_SHOW_CUE_STATE, WPARAM(deck_));
+        }
+        return;
+    }
+    cueEngaged_ = false;
+    cuePointSeconds_ = 0.0;
+    StopTimer(kTimerCueBlink);
+    blinkCount_ = 0;
+    atCuePoint_ = false;
+    PostAppMessage(hMainWnd, WM_BLINK_ELAPSED, WPARAM(deck_));
+}
+
+void CTevDeck2::StartWinding(int timer) {
+    draggingPosition_ = true;
+    StartTimer(timer, 200);
+}
+
+void CTevDeck2::StopWinding(int timer) {
+    if (!IsTimerRunning(timer)) {
+        return;  // a release without its press
+    }
+    StopTimer(timer);
+    ApplyPosition();
+}
+
+void CTevDeck2::OnPositionSliderMoved(int value) {
+    if (!draggingPosition_) {
+        return;
+    }
+    position_.Set(static_cast<double>(value) / kPositionRange);
+    ShowTime(position_.Get() * lengthSeconds_);
+}
+
+void CTevDeck2::OnPositionSliderReleased() {
+    position_.Set(static_cast<double>(positionSlider_->value()) / kPositionRange);
+    ApplyPosition();
+}
+
+// ---- Messages and timers ----
+
+LRESULT CTevDeck2::OnAppMessage(uint32_t msg, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    switch (msg) {
+        case WM_FADER_START:
+            if (!playing_) {
+                PlayPause(false);
+            }
+            break;
+        case WM_FFWD_PRESSED:
+            StartWinding(kTimerFastForward);
+            break;
+        case WM_FFWD_RELEASED:
+            StopWinding(kTimerFastForward);
+            break;
+        case WM_RWND_PRESSED:
+            StartWinding(kTimerRewind);
+            break;
+        case WM_RWND_RELEASED:
+            StopWinding(kTimerRewind);
+            break;
+        case WM_REV_PRESSED:
+            PlayBackward();
+            break;
+        case WM_REV_RELEASED:
+            PlayResumeAfterBackward();
+            break;
+        case WM_CHART_TURNED_BACKWARD:
+            if (playing_) {
+                PlayBackward();
+            }
+            break;
+        case WM_CHART_TURNED_FORWARD:
+        case WM_CHART_RELEASED:
+            if (playing_) {
+                PlayResumeAfterBackward();
+            } else {
+                PlayPause(true);
+            }
+            break;
+        case WM_POSITION_PRESSED:
+            // The press is posted before the slider handles it; a click already released
+            // must not leave the deck believing the slider is held.
+            if (positionSlider_->isSliderDown()) {
+                draggingPosition_ = true;
+            }
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void CTevDeck2::StartTimer(int id, int milliseconds) {
+    timers_[id].start(milliseconds);
+}
+
+void CTevDeck2::StopTimer(int id) {
+    timers_[id].stop();
+}
+
+void CTevDeck2::OnTimer(int id) {
+    switch (id) {
+        case kTimerStartPlay:
+            if (pausing_) {
+                Trace("Can't Play Yet, Still Pausing", deck_);
+                return;
+            }
+            StopTimer(id);
+            stoppedAtEnd_ = false;
+            SendAppMessage(hMixerWnd, WM_START_FORWARD, WPARAM(deck_));
+            playing_ = true;
+            PostAppMessage(hMainWnd, WM_ENABLE_REV, WPARAM(deck_), 1);
+            atCuePoint_ = false;
+            PostAppMessage(hMainWnd, WM_BLINK_ELAPSED, WPARAM(deck_));
+            break;
+        case kTimerResumeForward:
+            if (startingBackward_) {
+                Trace("Can't Play Forward Yet, Still Playing Backward", deck_);
+                return;
+            }
+            StopTimer(id);
+            if (!playingBackward_) {
+                Trace("Can't Resume Playing Forward, Not Playing Backward", deck_);
+                return;
+            }
+            SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, WPARAM(deck_));
+            SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, WPARAM(deck_));
+            playingBackward_ = false;
+            Trace("Play Resume After Backward Message Sent", deck_);
+            break;
+        case kTimerCueBlink:
+            atCuePoint_ = !atCuePoint_;
+            PostAppMessage(hMainWnd, WM_BLINK_ELAPSED, WPARAM(deck_));
+            ShowTime(cuePointSeconds_);
+            if (++blinkCount_ > kCueBlinkTicks) {
+                StopTimer(id);
+                blinkCount_ = 0;
+                atCuePoint_ = !playing_ && cueEngaged_;
+                if (atCuePoint_) {
+                    ShowTime(cuePointSeconds_);
+                }
+                PostAppMessage(hMainWnd, WM_BLINK_ELAPSED, WPARAM(deck_));
+            }
+            break;
+        case kTimerFastForward:
+        case kTimerRewind:
+            if (lengthSeconds_ > 0) {
+                const double step = 1.0 / lengthSeconds_;
+                position_.Set(position_.Get() + (id == kTimerFastForward ? step : -step));
+                PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+            }
+            break;
+        case kTimerShowElapsed:
+            StopTimer(id);
+            SendAppMessage(hMixerWnd, WM_REFRESH_ELAPSED, WPARAM(deck_));
+            break;
+        default:
+            break;
+    }
+}
+
+void CTevDeck2::closeEvent(QCloseEvent* event) {
+    event->ignore();  // the decks close with the program, from the mixer
+}
+
+}  // namespace tev

@@ -1,0 +1,462 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+
+#include "decks/CTevCircularChartGraph.h"
+#include "decks/CTevSliderCtrl.h"
+#include "decks/CTevTrackNameIndicator.h"
+#include "output/CTevCrossFadeCurveGraph.h"
+#include "output/CTevCrossFaderCtrl.h"
+#include "support/AppRig.h"
+
+using namespace tev;
+using tev::test::AppRig;
+
+TEST(DeckPanel, TimesAndTemposAreShownAsTheDjReadsThem) {
+    EXPECT_EQ(CTevDeck2::FormatTime(3725), QStringLiteral("01:02:05"));
+    EXPECT_EQ(CTevDeck2::FormatTime(360000), QStringLiteral("100:00:00"));
+    EXPECT_EQ(CTevDeck2::FormatTime(59.99), QStringLiteral("00:00:59"));
+    EXPECT_EQ(CTevDeck2::FormatTime(-2.5), QStringLiteral("00:00:00"));
+
+    EXPECT_EQ(CTevDeck2::TempoText(8.0), QStringLiteral("8.0%"));
+    EXPECT_EQ(CTevDeck2::TempoText(-8.0), QStringLiteral("-8.0%"));
+    EXPECT_EQ(CTevDeck2::TempoText(0.3), QStringLiteral("0.3%"));
+    EXPECT_EQ(CTevDeck2::TempoText(-0.3), QStringLiteral("-0.3%"));
+    EXPECT_EQ(CTevDeck2::TempoText(0.0), QStringLiteral("0.0%"));
+    EXPECT_EQ(CTevDeck2::TempoText(73.0), QStringLiteral("50.0%"));
+    EXPECT_EQ(CTevDeck2::TempoText(-51.0), QStringLiteral("-50.0%"));
+    EXPECT_EQ(CTevDeck2::TempoRate(44100, 8.0), 47628U);
+    EXPECT_EQ(CTevDeck2::TempoRate(44100, -8.0), 40572U);
+    EXPECT_EQ(CTevDeck2::TempoRate(48000, 0.0), 48000U);
+}
+
+TEST(DeckPanel, AFreshDeckIsEmptyWithItsTransportDisabled) {
+    AppRig rig;
+    for (CTevDeck2* deck : rig.deck) {
+        EXPECT_EQ(deck->chooser()->currentText(), QStringLiteral("Nothing Loaded"));
+        EXPECT_EQ(deck->chooser()->count(), 2);
+        EXPECT_EQ(deck->timeLabel()->text(), QStringLiteral("00:00:00"));
+        EXPECT_EQ(deck->lengthLabel()->text(), QStringLiteral("00:00:00"));
+        EXPECT_EQ(deck->tempoLabel()->text(), QStringLiteral("0.0 %"));
+        EXPECT_FALSE(deck->playButton()->isEnabled());
+        EXPECT_FALSE(deck->fastForwardButton()->isEnabled());
+        EXPECT_FALSE(deck->rewindButton()->isEnabled());
+        EXPECT_FALSE(deck->reverseButton()->isEnabled());
+        EXPECT_TRUE(deck->nextButton()->isEnabled());
+        EXPECT_EQ(deck->source(), CTevDeck2::kSourceNone);
+    }
+    EXPECT_EQ(rig.deck[0]->windowTitle(), QStringLiteral("Deck A"));
+    EXPECT_EQ(rig.deck[1]->windowTitle(), QStringLiteral("Deck B"));
+    // Play on an empty deck does nothing.
+    rig.deck[0]->PlayPause(false);
+    AppRig::Settle(20);
+    EXPECT_FALSE(rig.deck[0]->IsPlaying());
+}
+
+TEST(DeckPanel, AFileThatIsNoSoundIsRefusedAndTheDeckStaysEmpty) {
+    AppRig rig;
+    rig.MakeFile("good.wav", 200 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(0, "good.wav");
+    { std::ofstream(rig.Path("notes.mp3")) << "not a sound"; }
+    QString told;
+    rig.deck[0]->SetMessageSink([&told](const QString& text) { told = text; });
+    rig.deck[0]->SetFileChooser(
+        [&rig] { return QStringList{QString::fromStdString(rig.Path("notes.mp3"))}; });
+    rig.deck[0]->chooser()->setCurrentIndex(1);
+    emit rig.deck[0]->chooser()->activated(1);
+    AppRig::Settle(20);
+    EXPECT_EQ(told, QStringLiteral("File Not Recognized"));
+    EXPECT_EQ(rig.deck[0]->chooser()->currentIndex(), 0);
+    EXPECT_EQ(rig.deck[0]->source(), CTevDeck2::kSourceNone);
+    EXPECT_FALSE(rig.deck[0]->playButton()->isEnabled());
+    EXPECT_FALSE(rig.deck[0]->LoadFile(rig.Path("missing.wav")));
+
+    // A cancelled dialog keeps what was chosen before.
+    rig.Browse(1, "good.wav");
+    rig.deck[1]->SetFileChooser([] { return QStringList{}; });
+    rig.deck[1]->chooser()->setCurrentIndex(1);
+    emit rig.deck[1]->chooser()->activated(1);
+    AppRig::Settle(20);
+    EXPECT_EQ(rig.deck[1]->chooser()->currentText(), QString::fromStdString(rig.Path("good.wav")));
+    EXPECT_TRUE(rig.deck[1]->playButton()->isEnabled());
+}
+
+TEST(DeckPanel, ALoadedFileShowsItsLengthFirstAndItsNameAndPlaysAtTheTempo) {
+    AppRig rig;
+    rig.MakeFile("track01.wav", 200 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(0, "track01.wav");
+    CTevDeck2& deck = *rig.deck[0];
+    EXPECT_EQ(deck.source(), CTevDeck2::kSourceFile);
+    EXPECT_EQ(deck.lengthLabel()->text(), QStringLiteral("00:00:13"));
+    EXPECT_EQ(deck.timeLabel()->text(), QStringLiteral("00:00:13"));
+    EXPECT_TRUE(deck.IsTimerRunning(CTevDeck2::kTimerShowElapsed));
+    EXPECT_EQ(deck.nowPlaying()->DisplayedText(), QStringLiteral("track01"));
+
+    // The top of the tempo slider is +8 %.
+    deck.tempoSlider()->setValue(-1000);
+    AppRig::Settle();
+    EXPECT_EQ(deck.tempoLabel()->text(), QStringLiteral("8.0%"));
+    EXPECT_EQ(rig.mixer->mainOutput().DeckFrequency(0), 47628U);
+    EXPECT_EQ(rig.mixer->monitorOutput().DeckFrequency(0), 47628U);
+    deck.tempoSlider()->setValue(1000);
+    AppRig::Settle();
+    EXPECT_EQ(deck.tempoLabel()->text(), QStringLiteral("-8.0%"));
+    EXPECT_EQ(rig.mixer->mainOutput().DeckFrequency(0), 40572U);
+    // The arrows move ten steps; the up arrow is faster.
+    deck.tempoSlider()->setValue(0);
+    deck.tempoUpButton()->click();
+    EXPECT_EQ(deck.tempoSlider()->value(), -10);
+    deck.tempoDownButton()->click();
+    deck.tempoDownButton()->click();
+    EXPECT_EQ(deck.tempoSlider()->value(), 10);
+    deck.tempoResetButton()->click();
+    AppRig::Settle();
+    EXPECT_EQ(deck.tempoSlider()->value(), 0);
+    EXPECT_EQ(rig.mixer->mainOutput().DeckFrequency(0), 44100U);
+
+    // A seek makes new buffers: the tempo stays with them.
+    deck.tempoSlider()->setValue(-500);
+    AppRig::Settle();
+    deck.SeekTo(0.5);
+    ASSERT_TRUE(rig.WaitReady(0));
+    EXPECT_EQ(rig.mixer->mainOutput().deckDevice()->deck(0).forwardBuffer->GetFrequency(),
+              CTevDeck2::TempoRate(44100, 4.0));
+}
+
+TEST(DeckPanel, PlayTwiceWithCueEngagedReturnsToTheCuePoint) {
+    AppRig rig;
+    rig.MakeFile("a.wav", 400 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(0, "a.wav");
+    CTevDeck2& deck = *rig.deck[0];
+    QTest::mouseClick(deck.playButton(), Qt::LeftButton);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    EXPECT_TRUE(deck.reverseButton()->isEnabled() ||
+                AppRig::PumpUntil([&] { return deck.reverseButton()->isEnabled(); }));
+    rig.PlaySlots(45);  // three seconds
+    EXPECT_NEAR(deck.elapsedSeconds(), 3.0, 0.2);
+
+    deck.cueCheck()->click();
+    EXPECT_TRUE(deck.cueEngaged());
+    const double cue = deck.cuePointSeconds();
+    EXPECT_NEAR(cue, 3.0, 0.2);
+    for (int tick = 0; tick < 11; ++tick) {  // the blink, which holds the time display
+        deck.OnTimer(CTevDeck2::kTimerCueBlink);
+    }
+    EXPECT_FALSE(deck.IsTimerRunning(CTevDeck2::kTimerCueBlink));
+    EXPECT_FALSE(deck.atCuePoint());
+    rig.PlaySlots(30);
+    EXPECT_GT(deck.elapsedSeconds(), cue + 1.5);
+
+    QTest::mouseClick(deck.playButton(), Qt::LeftButton);  // the second press pauses
+    AppRig::Settle(20);
+    EXPECT_FALSE(deck.IsPlaying());
+    EXPECT_TRUE(deck.atCuePoint());
+    EXPECT_NEAR(deck.position() * deck.GetLengthSeconds(), cue, 0.01);
+    EXPECT_EQ(deck.timeLabel()->text(), CTevDeck2::FormatTime(cue));
+    EXPECT_FALSE(deck.reverseButton()->isEnabled());
+
+    // From the cue point play starts again where the cue was set.
+    ASSERT_TRUE(rig.WaitReady(0));
+    QTest::mouseClick(deck.playButton(), Qt::LeftButton);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    EXPECT_FALSE(deck.atCuePoint());
+    rig.PlaySlots(6);
+    EXPECT_NEAR(deck.elapsedSeconds(), cue + 0.4, 0.2);
+}
+
+TEST(DeckPanel, WindingMovesOneSecondPerTickAndStaysInsideTheTrack) {
+    AppRig rig;
+    // 200 s of 8 kHz mono 8-bit: a long track in a small file.
+    tev::test::WriteWav(rig.Path("long.wav"), 1, 8, 8000, std::vector<uint8_t>(200 * 8000, 128));
+    rig.Browse(0, "long.wav");
+    CTevDeck2& deck = *rig.deck[0];
+    ASSERT_NEAR(deck.GetLengthSeconds(), 200.0, 0.01);
+
+    QTest::mousePress(deck.fastForwardButton(), Qt::LeftButton);
+    QTest::qWait(1000);
+    QTest::mouseRelease(deck.fastForwardButton(), Qt::LeftButton);
+    AppRig::Settle(20);
+    EXPECT_GE(deck.position(), 3.9 / 200);  // about five ticks of 200 ms
+    EXPECT_LE(deck.position(), 6.1 / 200);
+    EXPECT_FALSE(deck.IsTimerRunning(CTevDeck2::kTimerFastForward));
+    ASSERT_TRUE(rig.WaitReady(0));
+    const double wound = deck.position();
+    EXPECT_NEAR(deck.positionSlider()->value(), wound * CTevDeck2::kPositionRange, 1.0);
+
+    // Past either end the position lands on that end.
+    deck.SeekTo(199.5 / 200);
+    ASSERT_TRUE(rig.WaitReady(0));
+    SendAppMessage(hDeckWnd[0], WM_FFWD_PRESSED);
+    for (int tick = 0; tick < 3; ++tick) {
+        deck.OnTimer(CTevDeck2::kTimerFastForward);
+    }
+    SendAppMessage(hDeckWnd[0], WM_FFWD_RELEASED);
+    EXPECT_EQ(deck.position(), 1.0);
+    SendAppMessage(hDeckWnd[0], WM_RWND_PRESSED);
+    for (int tick = 0; tick < 250; ++tick) {
+        deck.OnTimer(CTevDeck2::kTimerRewind);
+    }
+    SendAppMessage(hDeckWnd[0], WM_RWND_RELEASED);
+    EXPECT_EQ(deck.position(), 0.0);
+    EXPECT_EQ(deck.elapsedSeconds(), 0.0);
+    // The reader had reached the end of the file; the deck plays again from the start.
+    EXPECT_TRUE(rig.WaitReady(0));
+}
+
+TEST(DeckPanel, ReverseAndTheDiscPlayBackwardAndResume) {
+    AppRig rig;
+    rig.MakeFile("a.wav", 300 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(1, "a.wav");
+    CTevDeck2& deck = *rig.deck[1];
+    // Dragging the disc of a paused deck starts it.
+    SendAppMessage(hDeckWnd[1], WM_CHART_RELEASED, 1);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    rig.PlaySlots(30);
+
+    QTest::mousePress(deck.reverseButton(), Qt::LeftButton);
+    AppRig::Settle();
+    EXPECT_TRUE(deck.playingBackward());
+    EXPECT_TRUE(rig.mixer->mainOutput().IsPlayingBackward(1));
+    QTest::mouseRelease(deck.reverseButton(), Qt::LeftButton);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return !deck.playingBackward(); }));
+    EXPECT_TRUE(rig.mixer->mainOutput().IsPlayingForward(1));
+
+    SendAppMessage(hDeckWnd[1], WM_CHART_TURNED_BACKWARD, 1);
+    EXPECT_TRUE(deck.playingBackward());
+    // A pause while playing backward silences the deck.
+    deck.PlayPause(true);
+    EXPECT_FALSE(deck.IsPlaying());
+    EXPECT_FALSE(deck.playingBackward());
+    EXPECT_FALSE(rig.mixer->mainOutput().IsPlayingBackward(1));
+    EXPECT_FALSE(rig.mixer->mainOutput().IsPlayingForward(1));
+}
+
+TEST(MainWindow, RoutesEveryControlUpdateToItsControl) {
+    AppRig rig;
+    CTevMixer& mixer = *rig.mixer;
+    CTevDeck2& deck = *rig.deck[1];
+    const auto post = [](uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0) {
+        PostAppMessage(hMainWnd, msg, wParam, lParam);
+        AppRig::Settle(2);
+    };
+
+    // The graph follows the curve: straight lines cross low in the middle, the sharp cut keeps
+    // both decks at full volume across the middle.
+    const auto middleTop = [&mixer] {
+        return mixer.curveGraph()->grab().toImage().pixelColor(49, 1) != QColor(Qt::black);
+    };
+    mixer.engine().SetCurveParameter(0.0, nullptr);  // posts WM_REDRAW_CURVE_GRAPH
+    AppRig::Settle(2);
+    EXPECT_FALSE(middleTop());
+    mixer.engine().SetCurveParameter(1.0, nullptr);
+    AppRig::Settle(2);
+    EXPECT_TRUE(middleTop());
+    mixer.engine().curveParameter.Set(-0.5);
+    post(WM_SYNC_CURVE_SLIDER);
+    EXPECT_EQ(mixer.curveSlider()->value(), -500);
+    mixer.engine().monitorCrossFader.Set(0.25);
+    post(WM_SYNC_MONITOR_CROSS_FADER);
+    EXPECT_EQ(mixer.monitorCrossFader()->value(), 250);
+    mixer.engine().mainCrossFader.Set(-0.75);
+    post(WM_SYNC_MAIN_CROSS_FADER);
+    EXPECT_EQ(mixer.mainCrossFader()->value(), -750);
+    mixer.engine().deckLevel[1].Set(0.25);
+    post(WM_SYNC_DECK_LEVEL, 1);
+    EXPECT_EQ(mixer.deckLevelSlider(1)->value(), 65535 - 16383);
+    mixer.mainLevel().Set(0.5);
+    post(WM_SYNC_MAIN_LEVEL);
+    EXPECT_EQ(mixer.mainLevelSlider()->value(), 65535 - 32767);
+    mixer.engine().meters[1].Configure(10, 0.0f, 10.0f);
+    mixer.engine().meters[1].Set(2.0f);
+    post(WM_SHOW_LEVEL_METER, 1);
+    EXPECT_EQ(mixer.levelMeter(1)->value(), 2);
+    EXPECT_EQ(mixer.levelMeter(0)->value(), 0);
+
+    // Deck B's controls; Deck A's stay as they were.
+    deck.SetTempo(4.0);  // posts WM_SHOW_TEMPO_TEXT
+    AppRig::Settle(2);
+    EXPECT_EQ(deck.tempoLabel()->text(), QStringLiteral("4.0%"));
+    EXPECT_EQ(rig.deck[0]->tempoLabel()->text(), QStringLiteral("0.0 %"));
+    post(WM_SYNC_TEMPO_SLIDER, 1);
+    EXPECT_EQ(deck.tempoSlider()->value(), -500);
+    deck.SeekTo(0.5);  // posts WM_SYNC_POSITION_SLIDER
+    AppRig::Settle(2);
+    EXPECT_EQ(deck.positionSlider()->value(), 32767);
+    EXPECT_EQ(rig.deck[0]->positionSlider()->value(), 0);
+    deck.StepRotation(-1);  // posts WM_REDRAW_CHART
+    AppRig::Settle(2);
+    EXPECT_EQ(deck.chart()->rotation(), 26);
+    post(WM_ENABLE_REV, 1, 1);
+    EXPECT_TRUE(deck.reverseButton()->isEnabled());
+    EXPECT_FALSE(rig.deck[0]->reverseButton()->isEnabled());
+    post(WM_ENABLE_REV, 1, 0);
+    EXPECT_FALSE(deck.reverseButton()->isEnabled());
+    post(WM_DECK_READER_STATE, 1, 1);
+    EXPECT_TRUE(deck.playButton()->isEnabled());
+    EXPECT_TRUE(deck.fastForwardButton()->isEnabled());
+    EXPECT_TRUE(deck.rewindButton()->isEnabled());
+    post(WM_DECK_READER_STATE, 1, 0);
+    EXPECT_FALSE(deck.playButton()->isEnabled());
+
+    // Cue on an empty deck does not hold: the check box is cleared again.
+    deck.cueCheck()->click();
+    AppRig::Settle(2);
+    EXPECT_FALSE(deck.cueCheck()->isChecked());
+
+    rig.MakeFile("Intro.wav", 20 * static_cast<int>(kChunkFrames), 3);
+    ASSERT_TRUE(deck.LoadFile(rig.Path("Intro.wav")));  // posts the name, length and time
+    AppRig::Settle(2);
+    EXPECT_EQ(deck.nowPlaying()->DisplayedText(), QStringLiteral("Intro"));
+    EXPECT_EQ(deck.lengthLabel()->text(), QStringLiteral("00:00:01"));
+    EXPECT_EQ(deck.timeLabel()->text(), QStringLiteral("00:00:01"));
+    deck.cueCheck()->click();
+    EXPECT_TRUE(deck.cueEngaged());
+    deck.OnTimer(CTevDeck2::kTimerCueBlink);  // the blink disables the time label
+    AppRig::Settle(2);
+    EXPECT_FALSE(deck.timeLabel()->isEnabled());
+    EXPECT_EQ(deck.timeLabel()->text(), QStringLiteral("00:00:00"));
+    deck.OnTimer(CTevDeck2::kTimerCueBlink);
+    AppRig::Settle(2);
+    EXPECT_TRUE(deck.timeLabel()->isEnabled());
+
+    // Numbers without a control change nothing.
+    for (const uint32_t unused :
+         {WM_APP + 59, WM_APP + 60, WM_APP + 67, WM_APP + 68, WM_APP + 74}) {
+        EXPECT_EQ(SendAppMessage(hMainWnd, unused, 1, 1), 0);
+    }
+}
+
+TEST(MainWindow, LaysThePanelsOutAroundTheScreensCentre) {
+    AppRig rig;
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const int half = area.width() / 2;
+    CTevMixer& mixer = *rig.mixer;
+    const auto at = [](const QWidget* panel) { return panel->frameGeometry().topLeft(); };
+    const auto width = [](const QWidget* panel) { return panel->frameGeometry().width(); };
+    const auto height = [](const QWidget* panel) { return panel->frameGeometry().height(); };
+    const auto expectLaidOut = [&] {
+        const int mixerWidth = width(&mixer);
+        EXPECT_EQ(at(&mixer), area.topLeft() + QPoint((area.width() - mixerWidth) / 2, 0));
+        EXPECT_EQ(at(rig.deck[0]),
+                  area.topLeft() + QPoint(half - mixerWidth / 2 - width(rig.deck[0]), 0));
+        EXPECT_EQ(at(rig.deck[1]), area.topLeft() + QPoint(half + mixerWidth / 2, 0));
+        const int below = height(rig.deck[0]);
+        EXPECT_EQ(at(mixer.effectsPanel(0)),
+                  area.topLeft() + QPoint(half - width(mixer.effectsPanel(0)), below));
+        EXPECT_EQ(at(mixer.effectsPanel(1)), area.topLeft() + QPoint(half, below));
+        EXPECT_EQ(at(mixer.equalizerPanel(0)),
+                  area.topLeft() +
+                      QPoint(half - width(mixer.effectsPanel(0)) - width(mixer.equalizerPanel(0)),
+                             below));
+        EXPECT_EQ(at(mixer.equalizerPanel(1)),
+                  area.topLeft() + QPoint(half + width(mixer.effectsPanel(1)), below));
+        EXPECT_EQ(at(mixer.playListPanel()),
+                  area.topLeft() + QPoint(half - width(mixer.playListPanel()),
+                                          area.height() - height(mixer.playListPanel())));
+        EXPECT_EQ(at(mixer.analyzerPanel()),
+                  area.topLeft() + QPoint(half, area.height() - height(mixer.analyzerPanel())));
+        for (QWidget* panel :
+             {static_cast<QWidget*>(rig.deck[0]), static_cast<QWidget*>(mixer.effectsPanel(1)),
+              static_cast<QWidget*>(mixer.playListPanel()),
+              static_cast<QWidget*>(mixer.analyzerPanel())}) {
+            EXPECT_TRUE(panel->isVisible());
+        }
+    };
+    expectLaidOut();
+
+    // Moving the mixer takes the decks and the panels below them along.
+    mixer.move(mixer.pos() + QPoint(40, 30));
+    AppRig::Settle();
+    EXPECT_EQ(at(rig.deck[0]), at(&mixer) - QPoint(width(rig.deck[0]), 0));
+    EXPECT_EQ(at(rig.deck[1]), at(&mixer) + QPoint(width(&mixer), 0));
+    EXPECT_EQ(at(mixer.effectsPanel(0)).x() + width(mixer.effectsPanel(0)),
+              at(&mixer).x() + width(&mixer) / 2);
+    EXPECT_EQ(at(mixer.effectsPanel(1)).x() + width(mixer.effectsPanel(1)) +
+                  width(mixer.equalizerPanel(1)),
+              at(&mixer).x() + width(&mixer) + width(rig.deck[1]));
+
+    // The layout request puts everything back.
+    PostAppMessage(hMainWnd, WM_LAYOUT_PANELS);
+    AppRig::Settle();
+    expectLaidOut();
+
+    // Minimising hides the other panels; restoring shows them again.
+    mixer.setWindowState(Qt::WindowMinimized);
+    AppRig::Settle();
+    EXPECT_EQ(mixer.windowTitle(), QStringLiteral("Tev Audio"));
+    EXPECT_FALSE(rig.deck[1]->isVisible());
+    EXPECT_FALSE(mixer.playListPanel()->isVisible());
+    mixer.setWindowState(Qt::WindowNoState);
+    AppRig::Settle();
+    EXPECT_EQ(mixer.windowTitle(), QStringLiteral("Mixer"));
+    EXPECT_TRUE(rig.deck[1]->isVisible());
+    EXPECT_TRUE(mixer.equalizerPanel(0)->isVisible());
+}
+
+TEST(MainWindow, CancelInTheExitQuestionLeavesEverythingRunning) {
+    AppRig rig;
+    rig.MakeFile("a.wav", 300 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(0, "a.wav");
+    rig.deck[0]->PlayPause(false);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+    rig.confirmExit = false;
+    EXPECT_FALSE(rig.mixer->close());
+    AppRig::Settle(20);
+    EXPECT_TRUE(rig.mixer->isVisible());
+    EXPECT_TRUE(rig.deck[0]->IsPlaying());
+    EXPECT_TRUE(rig.mixer->mainOutput().IsPlayingForward(0));
+    EXPECT_EQ(hMixerWnd.Get(), static_cast<MessageReceiver*>(rig.mixer));
+    rig.PlaySlots(3);
+
+    // Confirmed, the program pauses the decks and ends.
+    rig.confirmExit = true;
+    EXPECT_TRUE(rig.mixer->close());
+    ASSERT_TRUE(AppRig::PumpUntil([] { return !hMixerWnd; }));
+    EXPECT_FALSE(hDeckWnd[0]);
+    EXPECT_EQ(forwardNotifyRunning[0].load(), 0U);
+}
+
+TEST(MixerPanel, SlidersSetTheMixingValuesAndBalances) {
+    AppRig rig;
+    CTevMixer& mixer = *rig.mixer;
+    mixer.deckLevelSlider(0)->setValue(0);
+    EXPECT_EQ(mixer.engine().deckLevel[0].Get(), 1.0);
+    mixer.deckLevelSlider(0)->setValue(65535);
+    EXPECT_EQ(mixer.engine().deckLevel[0].Get(), 0.0);
+    mixer.deckLevelSlider(0)->setValue(0);
+    mixer.curveSlider()->setValue(0);
+    mixer.mainCrossFader()->setValue(-1000);
+    mixer.monitorCrossFader()->setValue(1000);
+    EXPECT_DOUBLE_EQ(mixer.mainOutput().curveGain(0), 98.0 / 99.0);
+    EXPECT_DOUBLE_EQ(mixer.mainOutput().curveGain(1), 0.0);
+    EXPECT_DOUBLE_EQ(mixer.monitorOutput().curveGain(0), 0.0);
+    EXPECT_DOUBLE_EQ(mixer.monitorOutput().curveGain(1), 98.0 / 99.0);
+    mixer.cueMarkSlider()->setValue(200);
+    EXPECT_DOUBLE_EQ(mixer.mainCrossFader()->cueMark(), 0.2);
+    mixer.faderCueing()->setChecked(true);
+    EXPECT_TRUE(mixer.mainCrossFader()->cueingEnabled());
+
+    // "L R" puts Deck A in the left ear of the monitor and Deck B in the right; the audience's
+    // output keeps its pans.
+    rig.MakeFile("a.wav", 200 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(0, "a.wav");
+    rig.Browse(1, "a.wav");
+    mixer.leftRightButton()->click();
+    const DeckBufferDevice& monitor = *mixer.monitorOutput().deckDevice();
+    const DeckBufferDevice& main = *mixer.mainOutput().deckDevice();
+    EXPECT_EQ(monitor.deck(0).forwardBuffer->GetPan(), -10000);
+    EXPECT_EQ(monitor.deck(1).forwardBuffer->GetPan(), 10000);
+    EXPECT_EQ(main.deck(0).forwardBuffer->GetPan(), 0);
+    EXPECT_EQ(main.deck(1).forwardBuffer->GetPan(), 0);
+    mixer.monitorBalanceReset()->click();
+    EXPECT_EQ(monitor.deck(0).forwardBuffer->GetPan(), 0);
+    EXPECT_EQ(monitor.deck(1).forwardBuffer->GetPan(), 0);
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "controls/CTevButtonCtrl.h"
+#include "core/AppMessages.h"
+#include "core/EngineState.h"
+#include "core/QtMessagePump.h"
+#include "decks/CTevAudioDlg.h"
+#include "decks/CTevDeck2.h"
+#include "decoder/DecoderRig.h"
+#include "output/CTevMixer.h"
+#include "platform/SoundCard.h"
+
+namespace tev::test {
+
+// The real main window, mixer and decks, with both outputs on the halves of one four-channel
+// manual-clock card (main: channels 0 and 1, monitor: 2 and 3); the test's thread is the UI
+// thread.
+class AppRig {
+  public:
+    AppRig() {
+        ResetEngineState();
+        SetMessagePump(&pump);
+        dialog = std::make_unique<CTevAudioDlg>();
+        dialog->OnInitDialog();
+        mixer = dialog->mixer();
+        mixer->SetExitConfirmation([this] { return confirmExit; });
+        mixer->mainOutput().Open(card, 0, "main");
+        mixer->monitorOutput().Open(card, 1, "monitor");
+        deck[0] = mixer->deck(0);
+        deck[1] = mixer->deck(1);
+        Settle();
+    }
+    ~AppRig() {
+        if (hMainWnd) {
+            SendAppMessage(hMainWnd, WM_CLOSE);
+        }
+        dialog.reset();
+        SetMessagePump(nullptr);
+        ResetEngineState();
+    }
+
+    // Handles what is pending, for a few milliseconds.
+    static void Settle(int milliseconds = 5) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        do {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } while (std::chrono::steady_clock::now() < end);
+        QCoreApplication::processEvents();
+    }
+
+    // Handles events until `done` holds; false after the timeout.
+    template <class Predicate>
+    static bool PumpUntil(Predicate done, int milliseconds = 10000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) {
+                return false;
+            }
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        QCoreApplication::processEvents();
+        return true;
+    }
+
+    // A WAV of numbered 16-bit stereo frames at 44,100 Hz (see NumberedFrames); its samples.
+    std::vector<int16_t> MakeFile(const std::string& name, int frames, int id) {
+        auto samples = NumberedFrames(frames, 2, id);
+        WriteWav(Path(name), 2, 16, 44100, Bytes(samples));
+        return samples;
+    }
+    std::string Path(const std::string& name) const {
+        return dir.path().toStdString() + "/" + name;
+    }
+
+    // Loads a file into a deck through "Browse..." and waits until it can play.
+    void Browse(int d, const std::string& name) {
+        const QString path = QString::fromStdString(Path(name));
+        deck[d]->SetFileChooser([path] { return QStringList{path}; });
+        QComboBox* chooser = deck[d]->chooser();
+        chooser->setCurrentIndex(1);
+        emit chooser->activated(1);
+        ASSERT_TRUE(WaitReady(d));
+    }
+    bool WaitReady(int d) const {
+        return PumpUntil([this, d] { return deck[d]->playButton()->isEnabled(); });
+    }
+
+    // Renders one slot of sound per step and waits until every playing deck's notification for
+    // it has been handled, as real time allows.
+    std::vector<float> PlaySlots(int count) {
+        std::vector<float> out;
+        SoundOutput& main = mixer->mainOutput();
+        for (int i = 0; i < count; ++i) {
+            auto block = card->Render(static_cast<int>(kChunkFrames));
+            out.insert(out.end(), block.begin(), block.end());
+            PumpUntil(
+                [&] {
+                    for (int d = 0; d < kDeckCount; ++d) {
+                        if (forwardNotifyRunning[d].load() != 0 && main.IsPlayingForward(d) &&
+                            mixer->engine().lastPlayedSlot(d) != main.ForwardPlaySlot(d)) {
+                            return false;
+                        }
+                    }
+                    return true;
+                },
+                5000);
+        }
+        return out;
+    }
+
+    // The linear gain a deck gets on an output for a level and a cross-fader gain.
+    static double Gain(double level, double curveGain) {
+        const int32_t volume = SoundOutput::VolumeFromGain(level * curveGain);
+        return volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
+    }
+
+    QtMessagePump pump;
+    QTemporaryDir dir;
+    std::shared_ptr<ManualClockCard> card = std::make_shared<ManualClockCard>(4);
+    std::unique_ptr<CTevAudioDlg> dialog;
+    CTevMixer* mixer = nullptr;
+    CTevDeck2* deck[kDeckCount] = {nullptr, nullptr};
+    bool confirmExit = true;
+};
+
+// Channel `channel` (0-3) of frame `frame` of a render, in 16-bit units.
+inline double Sample(const std::vector<float>& out, size_t frame, int channel) {
+    return static_cast<double>(out[frame * 4 + static_cast<size_t>(channel)]) * 32768.0;
+}
+
+}  // namespace tev::test
