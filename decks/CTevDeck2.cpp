@@ -269,23 +269,27 @@ void CTevDeck2::OnChooserSelection() {
             PlayPause(true);
         }
         Unload();
-        source_ = kSourceNone;
         comboText_ = chooser_->itemText(index);
-        ShowTime(0.0);
-        position_.Set(0.0);
-        PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-        // An empty deck names nothing.
-        title_.clear();
-        filePath_.clear();
-        lengthSeconds_ = 0.0;
-        lengthText_ = FormatTime(0.0);
-        PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
-        PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
+        ShowEmpty();
         FillChooser();
         SendAppMessage(hMixerWnd, WM_DECK_EMPTIED, WPARAM(deck_));
     } else if (index == kChooserBrowse) {
         Browse();
     }
+}
+
+void CTevDeck2::ShowEmpty() {
+    source_ = kSourceNone;
+    ShowTime(0.0);
+    position_.Set(0.0);
+    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+    // An empty deck names nothing.
+    title_.clear();
+    filePath_.clear();
+    lengthSeconds_ = 0.0;
+    lengthText_ = FormatTime(0.0);
+    PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
+    PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
 }
 
 void CTevDeck2::Browse() {
@@ -327,7 +331,7 @@ bool CTevDeck2::LoadFile(const std::string& path) {
     }
     Unload();
     if (!OpenFileIntoDeck(deck_, path)) {
-        source_ = kSourceNone;
+        ShowEmpty();
         chooser_->setCurrentIndex(kChooserNothing);
         return false;
     }

@@ -144,6 +144,8 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     void OnChooserSelection();
     void Browse();
     void Unload(bool updateDisplay = true);
+    // Shows a deck with nothing loaded.
+    void ShowEmpty();
     void StartTimer(int id, int milliseconds);
     void StopTimer(int id);
     void OnCueClicked(bool checked);

@@ -305,8 +305,6 @@ void CTevMixer::SetUpOutputs(bool reportFailures) {
         PostAppMessage(hMainWnd, WM_SYNC_MAIN_LEVEL);
         main_.SetWaveVolume(mainLevel_.Get());
     }
-    // Volumes, pans and tempos live in the deck buffers: a new device starts from the values.
-    engine_->UpdateDeckVolumes();
     lostReported_ = false;
     ShowOutputs();
     if (reportFailures && !problems.isEmpty()) {

@@ -74,6 +74,8 @@ TEST(DeckPanel, AFileThatIsNoSoundIsRefusedAndTheDeckStaysEmpty) {
     emit rig.deck[0]->chooser()->activated(1);
     AppRig::Settle(20);
     EXPECT_EQ(told, QStringLiteral("File Not Recognized"));
+    EXPECT_EQ(rig.deck[0]->lengthLabel()->text(), QStringLiteral("00:00:00"));
+    EXPECT_TRUE(rig.deck[0]->nowPlaying()->DisplayedText().isEmpty());
     EXPECT_EQ(rig.deck[0]->chooser()->currentIndex(), 0);
     EXPECT_EQ(rig.deck[0]->source(), CTevDeck2::kSourceNone);
     EXPECT_FALSE(rig.deck[0]->playButton()->isEnabled());
@@ -170,6 +172,29 @@ TEST(DeckPanel, PlayTwiceWithCueEngagedReturnsToTheCuePoint) {
     EXPECT_FALSE(deck.atCuePoint());
     rig.PlaySlots(6);
     EXPECT_NEAR(deck.elapsedSeconds(), cue + 0.4, 0.2);
+}
+
+TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgain) {
+    AppRig rig;
+    rig.MakeFile("short.wav", 20 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(0, "short.wav");
+    CTevDeck2& deck = *rig.deck[0];
+    deck.PlayPause(false);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    for (int slot = 0; slot < 40 && deck.IsPlaying(); ++slot) {
+        rig.PlaySlots(1);
+    }
+    ASSERT_FALSE(deck.IsPlaying());
+    EXPECT_TRUE(deck.stoppedAtEnd());
+    AppRig::Settle(20);
+    EXPECT_FALSE(rig.mixer->mainOutput().IsPlayingForward(0));
+
+    deck.PlayPause(false);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    EXPECT_FALSE(deck.stoppedAtEnd());
+    const auto out = rig.PlaySlots(3);
+    EXPECT_NEAR(tev::test::Sample(out, 1000, 0), 1000 * AppRig::Gain(0.7, 98.0 / 99.0), 0.6)
+        << "the track from its start";
 }
 
 TEST(DeckPanel, WindingMovesOneSecondPerTickAndStaysInsideTheTrack) {
