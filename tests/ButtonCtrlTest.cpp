@@ -16,31 +16,15 @@
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
 #include "core/QtMessagePump.h"
+#include "thread/TestRig.h"
 
 using namespace tev;
 using Kind = CTevButtonCtrl::Kind;
 
 namespace {
 
-struct Posted {
-    uint32_t msg;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Posted&) const = default;
-};
-
-void PrintTo(const Posted& p, std::ostream* os) {
-    *os << "WM_APP+" << (p.msg - WM_APP) << " (" << p.wParam << ", " << p.lParam << ")";
-}
-
-class Recorder : public MessageReceiver {
-  public:
-    LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override {
-        messages.push_back({msg, wParam, lParam});
-        return 0;
-    }
-    std::vector<Posted> messages;
-};
+using test::Recorder;
+using Posted = test::Received;
 
 constexpr Kind kAllKinds[] = {
     Kind::Reverse,       Kind::Rewind,  Kind::FastForward, Kind::NextTrack, Kind::PlayPause,
@@ -77,7 +61,7 @@ class ButtonCtrl : public ::testing::Test {
     // What each deck has received once the posted messages are delivered; then forgets them.
     std::vector<Posted> Delivered(int deck) {
         QCoreApplication::processEvents();
-        return std::exchange(decks[deck].messages, {});
+        return decks[deck].Take();
     }
 
     QtMessagePump pump;

@@ -22,26 +22,14 @@
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
 #include "playlist/CTevDeckSelector.h"
+#include "thread/TestRig.h"
 
 using namespace tev;
 
 namespace {
 
-struct Message {
-    uint32_t msg;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Message&) const = default;
-};
-
-class Recorder : public MessageReceiver {
-  public:
-    LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override {
-        messages.push_back({msg, wParam, lParam});
-        return 0;
-    }
-    std::vector<Message> messages;
-};
+using test::Recorder;
+using Message = test::Received;
 
 // Both deck panels replaced by recorders, on the application's pump.
 class DeckWidgets : public ::testing::Test {
@@ -95,7 +83,7 @@ void Drag(CTevCircularChartGraph& chart, int fromDegrees, int toDegrees) {
 
 std::vector<uint32_t> Numbers(const Recorder& recorder) {
     std::vector<uint32_t> numbers;
-    for (const Message& m : recorder.messages) {
+    for (const Message& m : recorder.Messages()) {
         numbers.push_back(m.msg);
     }
     return numbers;
@@ -162,8 +150,8 @@ TEST_F(DeckWidgets, APositionSliderPressTellsItsOwnDeckOnce) {
     SendMouse(slider, QEvent::MouseButtonPress, QPoint(150, 15), Qt::LeftButton);
     SendMouse(slider, QEvent::MouseButtonRelease, QPoint(150, 15), Qt::LeftButton);
     QCoreApplication::processEvents();
-    EXPECT_EQ(deck[1].messages, (std::vector<Message>{{WM_POSITION_PRESSED, 1, 0}}));
-    EXPECT_TRUE(deck[0].messages.empty());
+    EXPECT_EQ(deck[1].Messages(), (std::vector<Message>{{WM_POSITION_PRESSED, 1, 0}}));
+    EXPECT_TRUE(deck[0].Messages().empty());
 }
 
 TEST_F(DeckWidgets, APressOnThePositionGrooveJumpsThereAndDrags) {
@@ -200,10 +188,10 @@ TEST_F(DeckWidgets, AScratchReportsEachDirectionChangeOnceThenTheRelease) {
     Drag(chart, -30, -150);
     SendMouse(chart, QEvent::MouseButtonRelease, OnCircle(-150), Qt::LeftButton);
     QCoreApplication::processEvents();
-    EXPECT_EQ(deck[1].messages, (std::vector<Message>{{WM_CHART_TURNED_FORWARD, 1, 0},
-                                                      {WM_CHART_TURNED_BACKWARD, 1, 0},
-                                                      {WM_CHART_RELEASED, 1, 0}}));
-    EXPECT_TRUE(deck[0].messages.empty());
+    EXPECT_EQ(deck[1].Messages(), (std::vector<Message>{{WM_CHART_TURNED_FORWARD, 1, 0},
+                                                        {WM_CHART_TURNED_BACKWARD, 1, 0},
+                                                        {WM_CHART_RELEASED, 1, 0}}));
+    EXPECT_TRUE(deck[0].Messages().empty());
 }
 
 TEST_F(DeckWidgets, WholeTurnsThroughTheVerticalKeepTheirDirection) {
@@ -246,7 +234,7 @@ TEST_F(DeckWidgets, TheScratchIsSampledByItsOwnTimerWhileHeld) {
     SendMouse(chart, QEvent::MouseMove, OnCircle(20), Qt::NoButton);
     QElapsedTimer elapsed;
     elapsed.start();
-    while (deck[0].messages.empty() && elapsed.elapsed() < 2000) {
+    while (deck[0].Messages().empty() && elapsed.elapsed() < 2000) {
         QCoreApplication::processEvents();
         QThread::msleep(2);
     }

@@ -24,27 +24,15 @@
 #include "output/CTevCrossFaderCtrl.h"
 #include "output/CTevNeedle.h"
 #include "playlist/CTevEdit.h"
+#include "thread/TestRig.h"
 
 using namespace std::chrono_literals;
 using namespace tev;
 
 namespace {
 
-struct Message {
-    uint32_t msg;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Message&) const = default;
-};
-
-class Recorder : public MessageReceiver {
-  public:
-    LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override {
-        messages.push_back({msg, wParam, lParam});
-        return 0;
-    }
-    std::vector<Message> messages;
-};
+using test::Recorder;
+using Message = test::Received;
 
 // The mixer and both deck panels replaced by recorders, on the application's pump.
 class MixerWidgets : public ::testing::Test {
@@ -67,7 +55,7 @@ class MixerWidgets : public ::testing::Test {
     // Delivers what is posted, then hands it over.
     std::vector<Message> Taken(Recorder& recorder) {
         QCoreApplication::processEvents();
-        return std::exchange(recorder.messages, {});
+        return recorder.Take();
     }
 
     std::unique_ptr<QtMessagePump> pump;
@@ -253,7 +241,7 @@ TEST_F(MixerWidgets, FaderCueingWatchesTheFaderOnlyWhileEnabled) {
     fader.EnableCueing(true);
     EXPECT_TRUE(fader.cueingEnabled());
     fader.setValue(500);
-    RunEventLoop(2000ms, [&] { return !deck[1].messages.empty(); });
+    RunEventLoop(2000ms, [&] { return !deck[1].Messages().empty(); });
     EXPECT_EQ(Taken(deck[1]), (std::vector<Message>{{WM_FADER_START, 1, 0}}));
 
     fader.EnableCueing(false);

@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <ostream>
+#include <utility>
 #include <vector>
 
+#include "core/AppMessages.h"
 #include "core/EngineState.h"
 #include "platform/MessageLayer.h"
 
@@ -16,7 +19,12 @@ struct Received {
     uint32_t msg;
     WPARAM wParam;
     LPARAM lParam;
+    bool operator==(const Received&) const = default;
 };
+
+inline void PrintTo(const Received& r, std::ostream* os) {
+    *os << "WM_APP+" << (r.msg - WM_APP) << " (" << r.wParam << ", " << r.lParam << ")";
+}
 
 // A receiver that records what reaches it, checks that it runs on the UI thread, and lets a test
 // react to a message (as the mixer would) through `onMessage`.
@@ -37,6 +45,11 @@ class Recorder : public MessageReceiver {
     std::vector<Received> Messages() const {
         std::lock_guard lock(mutex_);
         return received_;
+    }
+    // What has arrived so far; forgets it.
+    std::vector<Received> Take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(received_, {});
     }
     int Count(uint32_t msg) const {
         std::lock_guard lock(mutex_);
