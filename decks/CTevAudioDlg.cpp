@@ -20,6 +20,7 @@
 #include "decks/CTevDeck2.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
+#include "input/FileThreads.h"
 #include "output/CTevMixer.h"
 #include "platform/KeyboardDevice.h"
 #include "platform/SoundSystem.h"
@@ -87,7 +88,13 @@ bool CTevAudioDlg::OnInitDialog() {
 
     CTevDeck2* deckA = mixer_->deck(0);
     for (const QString& file : commandLineFiles_) {
-        if (!deckA->LoadFile(QFileInfo(file).absoluteFilePath().toStdString())) {
+        const std::string path = QFileInfo(file).absoluteFilePath().toStdString();
+        // A name that is no sound file is passed over before it could empty the deck, which
+        // keeps the last file that loaded.
+        TrackInfo info;
+        const bool cd = CTevDeck2::IsCdImage(path);
+        if ((!cd && !ReadTrackInfo(path, info)) ||
+            (cd ? !deckA->LoadCdImage(path) : !deckA->LoadFile(path))) {
             std::fprintf(stderr, "TevAudio: %s is not a sound file TevAudio can play\n",
                          file.toLocal8Bit().constData());
         }

@@ -26,6 +26,7 @@
 #include "decks/CTevCircularChartGraph.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
+#include "input/CdReader.h"
 #include "input/FileThreads.h"
 #include "input/TrackDecoder.h"
 #include "output/CTevNeedle.h"
@@ -258,6 +259,13 @@ void CTevDeck2::FillChooser() {
     chooser_->clear();
     chooser_->addItem(QStringLiteral("Nothing Loaded"), 0U);
     chooser_->addItem(QStringLiteral("Browse..."), 1U);
+    CdReader& cd = Cd();
+    for (int i = 0; i < cd.DriveCount(); ++i) {
+        const std::string name = cd.DriveNameAt(i);
+        if (name != "Image Recorder") {
+            chooser_->addItem(QString::fromStdString(name), static_cast<uint32_t>(i));
+        }
+    }
     chooser_->setCurrentIndex(kChooserNothing);
 }
 
@@ -275,6 +283,11 @@ void CTevDeck2::OnChooserSelection() {
         SendAppMessage(hMixerWnd, WM_DECK_EMPTIED, WPARAM(deck_));
     } else if (index == kChooserBrowse) {
         Browse();
+    } else if (chooser_->itemData(index).toUInt() != kLoadedFileEntry) {
+        const QString drive = chooser_->itemText(index);
+        if (!LoadCdDrive(static_cast<int>(chooser_->itemData(index).toUInt()))) {
+            tellUser_(QStringLiteral("No audio CD could be read from %1").arg(drive));
+        }
     }
 }
 
@@ -297,7 +310,11 @@ void CTevDeck2::Browse() {
     const QStringList paths = chooseFiles_();
     if (!paths.isEmpty()) {
         const std::string first = paths.front().toStdString();
-        if (LoadFile(first)) {
+        if (IsCdImage(first)) {
+            if (!LoadCdImage(first)) {
+                tellUser_(QStringLiteral("No audio CD could be read from %1").arg(paths.front()));
+            }
+        } else if (LoadFile(first)) {
             SendAppMessage(hMixerWnd, WM_TRACK_LOADED, WPARAM(deck_), 0);
             comboText_ = paths.front();
         } else {
@@ -317,7 +334,11 @@ void CTevDeck2::Browse() {
 }
 
 void CTevDeck2::Unload(bool updateDisplay) {
-    if (source_ == kSourceFile) {
+    if (source_ == kSourceCd) {
+        StopReader(deck_, ReaderKind::Cd, updateDisplay);
+        Cd().Close(deck_);
+        SendAppMessage(hMixerWnd, WM_CD_CLOSED, WPARAM(deck_));
+    } else if (source_ == kSourceFile) {
         StopReader(deck_, ReaderKind::File, updateDisplay);
         trackDecoder[deck_].Close();
     }
@@ -344,6 +365,82 @@ bool CTevDeck2::LoadFile(const std::string& path) {
     PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
     readerThread_ = StartFileReader(deck_);
     return true;
+}
+
+bool CTevDeck2::IsCdImage(const std::string& path) {
+    return QString::fromStdString(path).endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive);
+}
+
+bool CTevDeck2::LoadCdImage(const std::string& cuePath) {
+    const int drive = Cd().AddImage(cuePath);
+    FillChooser();
+    return LoadCdDrive(drive);
+}
+
+bool CTevDeck2::LoadCdDrive(int drive) {
+    if (playing_) {
+        PlayPause(true);
+    }
+    Unload();
+    const QString name = QString::fromStdString(Cd().DriveNameAt(drive));
+    FillChooser();
+    // The drives follow the two fixed entries, whose item data may equal a drive's index.
+    int entry = -1;
+    for (int i = kChooserBrowse + 1; i < chooser_->count() && entry < 0; ++i) {
+        entry = chooser_->itemData(i).toUInt() == static_cast<uint32_t>(drive) ? i : -1;
+    }
+    if (!OpenCdIntoDeck(deck_, drive) || entry < 0) {
+        ShowEmpty();
+        return false;
+    }
+    chooser_->setCurrentIndex(entry);
+    comboText_ = name;
+    stoppedAtEnd_ = false;
+    cdTrackCount_ = Cd().TrackCount(deck_);
+    filePath_ = name.toStdString();
+    title_.clear();
+    PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
+    SelectCdTrack(1);
+    ShowTime(Cd().DiscLength(deck_));  // the disc's length first
+    StartTimer(kTimerDiscLength, 2000);
+    source_ = kSourceCd;
+    position_.Set(0.0);
+    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+    readerThread_ = StartCdReader(deck_);
+    SendAppMessage(hMixerWnd, WM_TRACK_LOADED, WPARAM(deck_), 1);
+    for (int track = 2; track <= cdTrackCount_; ++track) {
+        pendingEntry_ = filePath_;
+        SendAppMessage(hMixerWnd, WM_APPEND_PENDING_ENTRY, WPARAM(deck_), LPARAM(track));
+    }
+    return true;
+}
+
+void CTevDeck2::SelectCdTrack(int track) {
+    cueEngaged_ = false;
+    cdTrack_ = track;
+    lengthSeconds_ = Cd().TrackLength(deck_, track);
+    lengthText_ = FormatTime(lengthSeconds_);
+    PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
+}
+
+void CTevDeck2::LoadCdTrack(int track) {
+    if (source_ != kSourceCd || !Cd().IsOpen(deck_)) {
+        return;  // only a track of the CD this deck holds
+    }
+    if (playing_) {
+        PlayPause(true);
+    }
+    StopReader(deck_, ReaderKind::Cd, true);
+    stoppedAtEnd_ = false;
+    SelectCdTrack(track);
+    Cd().JumpToTrack(deck_, track);
+    position_.Set(0.0);
+    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
+    readerThread_ = StartCdReader(deck_);
+}
+
+uint32_t CTevDeck2::SourceRate() const {
+    return source_ == kSourceCd ? 44100 : trackDecoder[deck_].SampleRate();
 }
 
 void CTevDeck2::ShowTrackChange(const std::string& path) {
@@ -373,7 +470,7 @@ void CTevDeck2::MarkReady() {
     SendAppMessage(hMainWnd, WM_DECK_READER_STATE, WPARAM(deck_), 1);
     // The buffers were made anew at the track's own rate: the tempo applies to them too.
     if (tempo_.Get() != 0.0) {
-        const uint32_t rate = TempoRate(trackDecoder[deck_].SampleRate(), tempo_.Get());
+        const uint32_t rate = TempoRate(SourceRate(), tempo_.Get());
         SendAppMessage(hMixerWnd, WM_SET_FREQUENCY, WPARAM(deck_), LPARAM(rate));
     }
     deckEvents[deck_].deckReadyToPlay.Set();
@@ -459,6 +556,13 @@ void CTevDeck2::ApplyPosition() {
         trackDecoder[deck_].Seek(fraction);
         readerThread_ = StartFileReader(deck_);
         elapsedSeconds_ = fraction * lengthSeconds_;
+    } else if (source_ == kSourceCd) {
+        StopReader(deck_, ReaderKind::Cd, true);
+        // Within the track the deck sounds, which the reader, ahead of it, may have left.
+        Cd().JumpToTrack(deck_, cdTrack_);
+        Cd().SeekInTrack(deck_, fraction * lengthSeconds_);
+        readerThread_ = StartCdReader(deck_);
+        elapsedSeconds_ = fraction * lengthSeconds_;
     }
     if (wasPlaying) {
         PlayPause(true);
@@ -476,12 +580,9 @@ void CTevDeck2::StopAtEnd() {
 // ---- Display from play ----
 
 void CTevDeck2::UpdateElapsed(uint32_t bytesAhead) {
-    if (atCuePoint_ || draggingPosition_) {
+    if (atCuePoint_ || draggingPosition_ || source_ == kSourceNone) {
         return;
     }
-    const TrackDecoder& decoder = trackDecoder[deck_];
-    // The decoder closes once it has read the last of the file; the reader is then at its end.
-    const double readerSeconds = decoder.IsOpen() ? decoder.GetPosition() : lengthSeconds_;
     uint64_t queued = 0;
     const DeckRing& ring = deckRing[deck_];
     for (uint32_t i = 0; i < kRingChunks; ++i) {
@@ -489,10 +590,19 @@ void CTevDeck2::UpdateElapsed(uint32_t bytesAhead) {
     }
     // The ring and the buffers hold 16-bit stereo at the source's rate, whatever the file's
     // own format.
-    const uint32_t rate = decoder.SampleRate();
+    const uint32_t rate = SourceRate();
     const double buffered =
         rate > 0 ? static_cast<double>(bytesAhead + queued) / rate / kBytesPerFrame : 0.0;
-    elapsedSeconds_ = readerSeconds - buffered;
+    if (source_ == kSourceCd) {
+        // The reader may already be in a later track: count from where the sounding track starts.
+        elapsedSeconds_ = Cd().Position(deck_) - buffered - Cd().TrackStart(deck_, cdTrack_);
+    } else {
+        // The decoder closes once it has read the last of the file; the reader is then at its
+        // end.
+        const TrackDecoder& decoder = trackDecoder[deck_];
+        const double readerSeconds = decoder.IsOpen() ? decoder.GetPosition() : lengthSeconds_;
+        elapsedSeconds_ = readerSeconds - buffered;
+    }
     ShowTime(elapsedSeconds_);
 }
 
@@ -518,7 +628,7 @@ void CTevDeck2::StepRotation(int direction) {
 
 void CTevDeck2::SetTempo(double tempo) {
     tempo_.Set(tempo);
-    const uint32_t sourceRate = trackDecoder[deck_].SampleRate();
+    const uint32_t sourceRate = SourceRate();
     if (sourceRate > 0) {
         SendAppMessage(hMixerWnd, WM_SET_FREQUENCY, WPARAM(deck_),
                        LPARAM(TempoRate(sourceRate, tempo)));
@@ -702,6 +812,10 @@ void CTevDeck2::OnTimer(int id) {
                 position_.Set(position_.Get() + (id == kTimerFastForward ? step : -step));
                 PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
             }
+            break;
+        case kTimerDiscLength:
+            StopTimer(id);
+            ShowTime(0.0);
             break;
         case kTimerShowElapsed:
             StopTimer(id);

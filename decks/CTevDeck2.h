@@ -37,6 +37,7 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     enum Source { kSourceCd = 0, kSourceFile = 1, kSourceNone = 2 };
     // Timers by their number; each tick runs OnTimer with it.
     enum Timer {
+        kTimerDiscLength = 0,
         kTimerCueBlink = 1,
         kTimerFastForward = 2,
         kTimerStartPlay = 5,
@@ -63,6 +64,14 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     void PlayResumeAfterBackward();
     // Loads a sound file; false when the decoder does not recognise it (the deck is then empty).
     bool LoadFile(const std::string& path);
+    // Loads the disc in a drive of the CD list, at its first track; false when no audio disc
+    // could be read (the deck is then empty).
+    bool LoadCdDrive(int drive);
+    // Adds a CD image (a .cue file with its .bin) to the drives and loads it.
+    bool LoadCdImage(const std::string& cuePath);
+    static bool IsCdImage(const std::string& path);
+    // Plays a track of the loaded CD from its start (a CD entry of the play list).
+    void LoadCdTrack(int track);
     void SeekTo(double fraction);
     void ApplyPosition();
 
@@ -70,6 +79,7 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     void MarkReady();
     void StopAtEnd();
     void ShowTrackChange(const std::string& path);
+    void SelectCdTrack(int track);
     void UpdateElapsed(uint32_t bytesAhead);
     void UpdatePositionFromElapsed();
     void StepRotation(int direction);
@@ -78,6 +88,9 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     const QString& GetTitle() const { return title_; }
     double GetLengthSeconds() const { return lengthSeconds_; }
     const std::string& GetFilePath() const { return filePath_; }
+    int GetCdTrack() const { return cdTrack_; }
+    // The rate of the deck's audio: the file's, or a CD's 44,100 Hz.
+    uint32_t SourceRate() const;
     const std::string& GetPendingEntry() const { return pendingEntry_; }
     int source() const { return source_; }
 
@@ -188,6 +201,8 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     BoundedValue tempo_{0.0, -1, 1};
     BoundedValue position_{0.0, -1, 1};
     QString comboText_;
+    int cdTrackCount_ = 0;
+    int cdTrack_ = 0;
     int blinkCount_ = 0;
     double cuePointSeconds_ = 0.0;
     bool atCuePoint_ = false;

@@ -19,7 +19,6 @@
 #include "core/EngineState.h"
 #include "core/SettingsStore.h"
 #include "decks/CTevDeck2.h"
-#include "input/TrackDecoder.h"
 #include "output/CTevCrossFadeCurveGraph.h"
 #include "output/CTevCrossFaderCtrl.h"
 
@@ -424,8 +423,8 @@ bool CTevMixer::IsCd(int deck) const {
     return decks_[deck]->source() == CTevDeck2::kSourceCd;
 }
 
-int CTevMixer::CurrentCdTrack(int) const {
-    return 0;
+int CTevMixer::CurrentCdTrack(int deck) const {
+    return decks_[deck]->GetCdTrack();
 }
 
 const std::string& CTevMixer::CurrentFile(int deck) const {
@@ -433,7 +432,7 @@ const std::string& CTevMixer::CurrentFile(int deck) const {
 }
 
 uint32_t CTevMixer::SampleRate(int deck) const {
-    return trackDecoder[deck].SampleRate();
+    return decks_[deck]->SourceRate();
 }
 
 void CTevMixer::MarkReady(int deck) {
@@ -448,7 +447,9 @@ void CTevMixer::ShowTrackChange(int deck, const std::string& path) {
     decks_[deck]->ShowTrackChange(path);
 }
 
-void CTevMixer::SelectCdTrack(int, int) {}
+void CTevMixer::SelectCdTrack(int deck, int track) {
+    decks_[deck]->SelectCdTrack(track);
+}
 
 void CTevMixer::StepRotation(int deck, int direction) {
     decks_[deck]->StepRotation(direction);

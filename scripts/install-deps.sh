@@ -8,8 +8,8 @@ packages=(
     cmake ninja-build g++ make pkg-config
     # user interface
     qt6-base-dev libgl-dev fonts-dejavu-core
-    # decoding
-    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+    # decoding, and audio CDs (drives and BIN/CUE images)
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libcdio-dev libcdio-paranoia-dev
     # sound output and the sound card's mixer
     portaudio19-dev libasound2-dev libjack-jackd2-dev
     # tests and benchmarks: the ffmpeg command makes the test files and is the speed reference;

@@ -13,6 +13,7 @@
 #include "decks/CTevCircularChartGraph.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
+#include "input/CdReader.h"
 #include "output/CTevCrossFadeCurveGraph.h"
 #include "output/CTevCrossFaderCtrl.h"
 #include "support/AppRig.h"
@@ -42,7 +43,7 @@ TEST(DeckPanel, AFreshDeckIsEmptyWithItsTransportDisabled) {
     AppRig rig;
     for (CTevDeck2* deck : rig.deck) {
         EXPECT_EQ(deck->chooser()->currentText(), QStringLiteral("Nothing Loaded"));
-        EXPECT_EQ(deck->chooser()->count(), 2);
+        EXPECT_EQ(deck->chooser()->count(), 2 + Cd().DriveCount()) << "and the CD drives";
         EXPECT_EQ(deck->timeLabel()->text(), QStringLiteral("00:00:00"));
         EXPECT_EQ(deck->lengthLabel()->text(), QStringLiteral("00:00:00"));
         EXPECT_EQ(deck->tempoLabel()->text(), QStringLiteral("0.0 %"));

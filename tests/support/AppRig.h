@@ -29,10 +29,12 @@ namespace tev::test {
 // thread.
 class AppRig {
   public:
-    AppRig() {
+    // `commandLine`: the files named to the program.
+    explicit AppRig(const QStringList& commandLine = {}) {
         ResetEngineState();
         SetMessagePump(&pump);
         dialog = std::make_unique<CTevAudioDlg>();
+        dialog->SetCommandLineFiles(commandLine);
         dialog->OnInitDialog();
         mixer = dialog->mixer();
         mixer->SetExitConfirmation([this] { return confirmExit; });
@@ -110,8 +112,13 @@ class AppRig {
             PumpUntil(
                 [&] {
                     for (int d = 0; d < kDeckCount; ++d) {
+                        // A deck that has reached the silence after its audio is stopping; at
+                        // the buffer's wrap the handler waits for the next slot.
+                        const int slot = main.ForwardPlaySlot(d);
                         if (forwardNotifyRunning[d].load() != 0 && main.IsPlayingForward(d) &&
-                            mixer->engine().lastPlayedSlot(d) != main.ForwardPlaySlot(d)) {
+                            !mixer->engine().silentSlot(d, slot) &&
+                            main.ForwardPlayCursor(d) != 0 &&
+                            mixer->engine().lastPlayedSlot(d) != slot) {
                             return false;
                         }
                     }

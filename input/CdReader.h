@@ -1,0 +1,106 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/EngineState.h"
+#include "platform/WorkerThread.h"
+
+namespace tev {
+
+// CD audio: 44,100 Hz, 16-bit stereo, read in blocks of 2,352 bytes (1/75 s); a chunk is five
+// blocks. Positions are bytes from the start of the first track, always whole blocks.
+inline constexpr uint32_t kCdBlockBytes = 2352;
+inline constexpr uint32_t kCdBytesPerSecond = 176400;
+
+// The CD drives and the disc open in each deck, through libcdio. A drive is a physical drive
+// (read with paranoia's error correction) or a CD image, a .cue file with its .bin, that has been
+// added to the list and is read sector by sector. One reader serves both decks; each deck has
+// its own open disc and read position.
+//
+// [UI thread] the drive list, Open and Close (or the deck's open thread while the UI thread
+// waits for it), and the position setters while the deck's reader is stopped.
+// [reader thread] Read. [any thread] the queries.
+class CdReader {
+  public:
+    CdReader();
+    ~CdReader();
+    CdReader(const CdReader&) = delete;
+    CdReader& operator=(const CdReader&) = delete;
+
+    int DriveCount() const;
+    std::string DriveNameAt(int driveIndex) const;
+    // Adds a CD image to the drive list (once); its index.
+    int AddImage(const std::string& cuePath);
+
+    // Opens the disc in a drive for a deck, at the start of its first track. Nothing is open
+    // afterwards when the drive has no audio disc or cannot be read.
+    void Open(int deck, int driveIndex);
+    void Close(int deck);
+    bool IsOpen(int deck) const;
+    int TrackCount(int deck) const;
+    std::string DriveName(int deck) const;
+
+    // Lengths in seconds; 0 for a track that does not exist.
+    double TrackLength(int deck, int track) const;
+    double DiscLength(int deck) const;
+    // Where the track starts, in seconds from the start of the disc.
+    double TrackStart(int deck, int track) const;
+
+    double Position(int deck) const;
+    uint32_t ReadPosition(int deck) const { return decks_[deck].readPosition.load(); }
+    void SetPosition(int deck, double seconds);
+    // The track holding the position (a position at a track's end belongs to the next one);
+    // the track count + 1 at or beyond the end of the disc.
+    int CurrentTrack(int deck) const;
+    int TrackAt(int deck, uint32_t bytePosition) const;
+    void JumpToTrack(int deck, int track);
+    double ElapsedInTrack(int deck) const;
+    void SeekInTrack(int deck, double seconds);
+
+    // [reader thread] Reads up to byteCount bytes (whole chunks) from the read position into the
+    // deck's ring at cdFillOffset, wrapping at the ring's end, and advances cdFillOffset,
+    // writeIndex and the read position by what was read. A last chunk that the disc's end cuts
+    // short is completed with silence. Returns the chunks read; `ok` is false when the read
+    // stopped short (the end of the disc, a read error, the disc taken out).
+    int Read(int deck, uint32_t byteCount, bool& ok);
+
+  private:
+    struct Drive {
+        std::string name;
+        bool image;
+    };
+    // An open disc: libcdio's handles and the audio tracks' lengths.
+    struct Disc;
+    struct Deck {
+        std::string driveName;
+        std::atomic<uint32_t> readPosition{0};
+        std::unique_ptr<Disc> disc;
+    };
+    uint64_t TrackStartBytes(int deck, int track) const;
+
+    mutable std::mutex drivesMutex_;
+    std::vector<Drive> drives_;
+    Deck decks_[kDeckCount];
+};
+
+// The process's CD reader.
+CdReader& Cd();
+
+// The deck's CD-open thread: opens cdDriveRequest of the deck, then sets "CD Open Is Done Event".
+uint32_t ThreadCdOpen(int deck);
+// The deck's CD reader: the ring's producer, reading batches from the disc at the deck's read
+// position. Each chunk carries the track it was read from; a read that stops short (the end of
+// the disc) publishes what was read and ends the reader.
+uint32_t ThreadCdReadForward(int deck);
+// [UI thread] The deck's CD-open steps: starts ThreadCdOpen and waits for it while dispatching
+// messages. True when a disc is open.
+bool OpenCdIntoDeck(int deck, int driveIndex);
+// [UI thread] Starts the deck's CD reader from its read position.
+WorkerThread StartCdReader(int deck);
+
+}  // namespace tev

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <fstream>
+
+#include "decks/CTevTrackNameIndicator.h"
+#include "input/CdReader.h"
+#include "output/CTevCrossFaderCtrl.h"
+#include "support/AppRig.h"
+#include "support/CdImage.h"
+
+using namespace tev;
+using tev::test::AppRig;
+using tev::test::CdTone;
+using tev::test::Sample;
+
+namespace {
+
+constexpr size_t kRamp = 256;  // frames a start takes to rise from silence
+// Track lengths in blocks (588 frames): none a whole number of chunks (2,940 frames).
+constexpr int kBlocks[] = {252, 203, 151};
+
+// Frames [from, to) of the main output against `audio` from its frame `at`, silence after it.
+void ExpectAudio(const std::vector<float>& out, size_t from, size_t to,
+                 const std::vector<int16_t>& audio, size_t at, double gain) {
+    for (size_t f = from; f < to; ++f) {
+        const size_t i = at + f - from;
+        const double left = i < audio.size() / 2 ? audio[2 * i] * gain : 0.0;
+        const double right = i < audio.size() / 2 ? audio[2 * i + 1] * gain : 0.0;
+        ASSERT_NEAR(Sample(out, f, 0), left, 0.6) << "frame " << f;
+        ASSERT_NEAR(Sample(out, f, 1), right, 0.6) << "frame " << f;
+    }
+}
+
+class CdDeck : public ::testing::Test {
+  protected:
+    CdDeck() {
+        std::vector<std::vector<int16_t>> tracks;
+        for (size_t t = 0; t < 3; ++t) {
+            tracks.push_back(CdTone(kBlocks[t], 441.0 * (1 << t)));
+            trackStart.push_back(disc.size() / 2);
+            disc.insert(disc.end(), tracks.back().begin(), tracks.back().end());
+        }
+        cue = test::WriteCdImage(rig.dir.path().toStdString(), "tones", tracks);
+    }
+
+    AppRig rig;
+    std::string cue;
+    std::vector<int16_t> disc;
+    std::vector<size_t> trackStart;  // in frames
+    const double gain = AppRig::Gain(0.7, 98.0 / 99.0);
+};
+
+}  // namespace
+
+TEST_F(CdDeck, AnImageChosenThroughBrowsePlaysItsTracksInOrderAndTheDeckFollowsThem) {
+    CTevDeck2& deck = *rig.deck[0];
+    deck.SetFileChooser([this] { return QStringList{QString::fromStdString(cue)}; });
+    deck.chooser()->setCurrentIndex(1);
+    emit deck.chooser()->activated(1);
+    ASSERT_TRUE(rig.WaitReady(0));
+    EXPECT_EQ(deck.source(), CTevDeck2::kSourceCd);
+    EXPECT_EQ(deck.chooser()->currentText(), QString::fromStdString(cue));
+    EXPECT_EQ(deck.GetCdTrack(), 1);
+    EXPECT_DOUBLE_EQ(deck.GetLengthSeconds(), kBlocks[0] / 75.0);
+    EXPECT_EQ(deck.timeLabel()->text(), QStringLiteral("00:00:08")) << "the disc's length";
+    EXPECT_EQ(deck.nowPlaying()->DisplayedText(), QStringLiteral("tones"));
+    EXPECT_EQ(deck.IsTimerRunning(CTevDeck2::kTimerDiscLength), true);
+    deck.OnTimer(CTevDeck2::kTimerDiscLength);
+    AppRig::Settle();
+    EXPECT_EQ(deck.timeLabel()->text(), QStringLiteral("00:00:00"));
+
+    deck.PlayPause(false);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    // Into the second track: the deck shows it, with its length and the time played in it,
+    // though the reader is far ahead.
+    const int intoTrack2 = static_cast<int>((trackStart[1] + 5 * kChunkFrames) / kChunkFrames);
+    auto out = rig.PlaySlots(intoTrack2);
+    EXPECT_EQ(deck.GetCdTrack(), 2);
+    EXPECT_DOUBLE_EQ(deck.GetLengthSeconds(), kBlocks[1] / 75.0);
+    EXPECT_NEAR(deck.elapsedSeconds(), (out.size() / 4.0 - trackStart[1]) / 44100, 0.2);
+    // To the end: every track's tone in order, then silence, and the deck stops.
+    while (deck.IsPlaying() && out.size() / 4 < disc.size() / 2 + 20 * kChunkFrames) {
+        const auto more = rig.PlaySlots(1);
+        out.insert(out.end(), more.begin(), more.end());
+    }
+    ASSERT_GE(out.size() / 4, disc.size() / 2);
+    ExpectAudio(out, kRamp, std::min(out.size() / 4, disc.size() / 2 + kChunkFrames), disc, kRamp,
+                gain);
+    EXPECT_EQ(deck.GetCdTrack(), 3);
+    EXPECT_FALSE(deck.IsPlaying());
+    EXPECT_TRUE(deck.stoppedAtEnd());
+    EXPECT_TRUE(deckEvents[0].threadCdReadForwardDone.IsSet()) << "the reader is not left waiting";
+}
+
+TEST_F(CdDeck, APlayListTrackStartsAtItsFirstSample) {
+    CTevDeck2& deck = *rig.deck[1];
+    ASSERT_TRUE(deck.LoadCdImage(cue));
+    ASSERT_TRUE(rig.WaitReady(1));
+    deck.LoadCdTrack(2);
+    ASSERT_TRUE(rig.WaitReady(1));
+    EXPECT_EQ(deck.GetCdTrack(), 2);
+    rig.mixer->mainCrossFader()->setValue(1000);  // Deck B on the main output
+    deck.PlayPause(false);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    const auto out = rig.PlaySlots(20);
+    ExpectAudio(out, kRamp, out.size() / 4, disc, trackStart[1] + kRamp, gain);
+
+    // A seek stays in the sounding track, though the reader has moved on to the next.
+    ASSERT_EQ(Cd().CurrentTrack(1), 4);
+    deck.SeekTo(0.5);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    EXPECT_EQ(deck.GetCdTrack(), 2);
+    const size_t half = kBlocks[1] / 2 * test::kFramesPerBlock;  // whole blocks
+    const auto after = rig.PlaySlots(3);
+    ExpectAudio(after, kRamp, after.size() / 4, disc, trackStart[1] + half + kRamp, gain);
+}
+
+TEST_F(CdDeck, ADriveWithoutAnAudioDiscLeavesTheDeckEmptyAndSaysSo) {
+    CTevDeck2& deck = *rig.deck[0];
+    rig.MakeFile("a.wav", 200 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(0, "a.wav");
+    { std::ofstream(rig.Path("empty.cue")) << "no tracks here\n"; }
+    QString told;
+    deck.SetMessageSink([&told](const QString& text) { told = text; });
+    deck.SetFileChooser([&] { return QStringList{QString::fromStdString(rig.Path("empty.cue"))}; });
+    deck.chooser()->setCurrentIndex(1);
+    emit deck.chooser()->activated(1);
+    AppRig::Settle(20);
+    EXPECT_TRUE(told.startsWith(QStringLiteral("No audio CD could be read from")));
+    EXPECT_EQ(deck.source(), CTevDeck2::kSourceNone);
+    EXPECT_EQ(deck.chooser()->currentIndex(), 0);
+    EXPECT_FALSE(deck.playButton()->isEnabled());
+}
+
+TEST(CommandLine, EachFileLoadsIntoDeckAWhichKeepsTheLastOneRecognised) {
+    const QStringList names = {"first.wav", "second.wav", "tones.cue", "notes.txt", "missing.wav"};
+    QTemporaryDir files;
+    {
+        const std::string dir = files.path().toStdString();
+        for (const char* name : {"first.wav", "second.wav"}) {
+            test::WriteWav(dir + "/" + name, 2, 16, 44100,
+                           test::Bytes(test::NumberedFrames(50 * kChunkFrames, 2, 1)));
+        }
+        std::ofstream(dir + "/notes.txt") << "not a sound";
+        test::WriteCdImage(dir, "tones", {CdTone(100, 441)});
+    }
+    QStringList paths;
+    for (const QString& name : names) {
+        paths.append(files.filePath(name));
+    }
+    {
+        AppRig rig(paths);
+        EXPECT_EQ(rig.deck[0]->source(), CTevDeck2::kSourceCd)
+            << "the names after it were no sound";
+        EXPECT_EQ(rig.deck[0]->chooser()->currentText(), files.filePath("tones.cue"));
+        EXPECT_EQ(rig.deck[1]->source(), CTevDeck2::kSourceNone);
+    }
+    paths = paths.mid(0, 2);
+    {
+        AppRig rig(paths);
+        EXPECT_EQ(rig.deck[0]->GetFilePath(), files.filePath("second.wav").toStdString());
+        EXPECT_TRUE(rig.WaitReady(0));
+    }
+}

@@ -1,0 +1,188 @@
+#include "input/CdReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "core/AppMessages.h"
+#include "core/RingProducer.h"
+#include "support/CdImage.h"
+#include "thread/TestRig.h"
+
+using namespace tev;
+using test::CdTone;
+using test::EngineRig;
+
+namespace {
+
+// Track lengths in blocks: none a whole number of chunks (five blocks).
+constexpr int kTrack1 = 252;
+constexpr int kTrack2 = 203;
+constexpr int kTrack3 = 151;
+
+class CdReading : public ::testing::Test {
+  protected:
+    CdReading() {
+        char pattern[] = "/tmp/tev-cd-XXXXXX";
+        dir = mkdtemp(pattern);
+        tracks = {CdTone(kTrack1, 441), CdTone(kTrack2, 882), CdTone(kTrack3, 1764)};
+        cue = test::WriteCdImage(dir, "three", tracks);
+        for (const auto& track : tracks) {
+            disc.insert(disc.end(), track.begin(), track.end());
+        }
+    }
+    ~CdReading() override {
+        for (int deck = 0; deck < kDeckCount; ++deck) {
+            StopReader(deck, ReaderKind::Cd, false);
+            Cd().Close(deck);
+        }
+        std::filesystem::remove_all(dir);
+    }
+
+    // Opens the three-track image in deck 1.
+    void OpenImage() {
+        Cd().Open(1, Cd().AddImage(cue));
+        ASSERT_TRUE(Cd().IsOpen(1));
+    }
+
+    // The disc's samples from a byte position, as a chunk holds them.
+    const int16_t* DiscAt(uint32_t bytes) const { return disc.data() + bytes / 2; }
+
+    EngineRig rig;
+    std::string dir;
+    std::string cue;
+    std::vector<std::vector<int16_t>> tracks;
+    std::vector<int16_t> disc;
+};
+
+}  // namespace
+
+TEST_F(CdReading, AnImageOpensWithItsTracksAndLengths) {
+    OpenImage();
+    CdReader& cd = Cd();
+    EXPECT_EQ(cd.TrackCount(1), 3);
+    EXPECT_EQ(cd.DriveName(1), cue);
+    EXPECT_DOUBLE_EQ(cd.TrackLength(1, 1), kTrack1 / 75.0);
+    EXPECT_DOUBLE_EQ(cd.TrackLength(1, 3), kTrack3 / 75.0);
+    EXPECT_EQ(cd.TrackLength(1, 4), 0.0);
+    EXPECT_DOUBLE_EQ(cd.DiscLength(1), (kTrack1 + kTrack2 + kTrack3) / 75.0);
+    EXPECT_FALSE(cd.IsOpen(0));
+    EXPECT_EQ(cd.AddImage(cue), cd.AddImage(cue)) << "an image is listed once";
+
+    cd.Close(1);
+    EXPECT_FALSE(cd.IsOpen(1));
+    EXPECT_EQ(cd.TrackCount(1), 0);
+}
+
+TEST_F(CdReading, PositionsAreWholeBlocksAndBelongToTheTrackThatHoldsThem) {
+    OpenImage();
+    CdReader& cd = Cd();
+    cd.SetPosition(1, 1.0);
+    EXPECT_EQ(cd.ReadPosition(1), 176400U);
+    cd.SetPosition(1, 0.5);
+    EXPECT_EQ(cd.ReadPosition(1), 87024U);
+    cd.SetPosition(1, -3.0);
+    EXPECT_EQ(cd.ReadPosition(1), 0U);
+    EXPECT_EQ(cd.CurrentTrack(1), 1);
+
+    const double endOfTrack1 = kTrack1 / 75.0;
+    cd.SetPosition(1, endOfTrack1 - 1.0 / 75);
+    EXPECT_EQ(cd.CurrentTrack(1), 1);
+    cd.SetPosition(1, endOfTrack1);
+    EXPECT_EQ(cd.CurrentTrack(1), 2);
+    EXPECT_NEAR(cd.ElapsedInTrack(1), 0.0, 1e-9);
+    cd.SeekInTrack(1, 1.0);
+    EXPECT_EQ(cd.ReadPosition(1), (kTrack1 + 75U) * kCdBlockBytes);
+    cd.JumpToTrack(1, 3);
+    EXPECT_EQ(cd.ReadPosition(1), (kTrack1 + kTrack2) * kCdBlockBytes);
+    cd.SetPosition(1, cd.DiscLength(1));
+    EXPECT_EQ(cd.CurrentTrack(1), 4);
+}
+
+TEST_F(CdReading, AReadFillsTheRingAtItsFillOffsetAndWrapsAtItsEnd) {
+    // A disc longer than the ring.
+    const auto longTrack = CdTone(180 * 5, 300);
+    Cd().Open(0, Cd().AddImage(test::WriteCdImage(dir, "long", {longTrack})));
+    ASSERT_TRUE(Cd().IsOpen(0));
+    DeckRing& ring = deckRing[0];
+    ring.writeIndex.store(0);
+    ring.cdFillOffset.store(0);
+    bool ok = false;
+    EXPECT_EQ(Cd().Read(0, kRingBytes, ok), static_cast<int>(kRingChunks));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ring.cdFillOffset.load(), 0U);
+    EXPECT_EQ(ring.writeIndex.load(), 0U);
+    EXPECT_EQ(std::memcmp(ring.data, longTrack.data(), kRingBytes), 0);
+
+    // Two chunks from the ring's last one: the second continues at its start.
+    ring.cdFillOffset.store((kRingChunks - 1) * kChunkBytes);
+    ring.writeIndex.store(kRingChunks - 1);
+    Cd().SetPosition(0, 1.0);
+    EXPECT_EQ(Cd().Read(0, 2 * kChunkBytes, ok), 2);
+    EXPECT_EQ(ring.writeIndex.load(), 1U);
+    EXPECT_EQ(ring.cdFillOffset.load(), kChunkBytes);
+    const int16_t* second = longTrack.data() + (176400 + kChunkBytes) / 2;
+    EXPECT_EQ(std::memcmp(ring.Chunk(kRingChunks - 1), longTrack.data() + 176400 / 2, kChunkBytes),
+              0);
+    EXPECT_EQ(std::memcmp(ring.Chunk(0), second, kChunkBytes), 0);
+}
+
+TEST_F(CdReading, AReadPastTheEndOfTheDiscStopsShortWithSilenceAfterTheLastBlock) {
+    OpenImage();
+    DeckRing& ring = deckRing[1];
+    ring.cdFillOffset.store(0);
+    ring.writeIndex.store(0);
+    const uint32_t end = (kTrack1 + kTrack2 + kTrack3) * kCdBlockBytes;
+    Cd().SetPosition(1, static_cast<double>(end - 6 * kCdBlockBytes) / kCdBytesPerSecond);
+    bool ok = true;
+    EXPECT_EQ(Cd().Read(1, 5 * kChunkBytes, ok), 2);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(Cd().ReadPosition(1), end);
+    EXPECT_EQ(ring.writeIndex.load(), 2U);
+    EXPECT_EQ(std::memcmp(ring.Chunk(0), DiscAt(end - 6 * kCdBlockBytes), kChunkBytes), 0);
+    EXPECT_EQ(std::memcmp(ring.Chunk(1), DiscAt(end - kCdBlockBytes), kCdBlockBytes), 0);
+    for (uint32_t i = kCdBlockBytes; i < kChunkBytes; ++i) {
+        ASSERT_EQ(ring.Chunk(1)[i], 0) << "byte " << i;
+    }
+    EXPECT_EQ(Cd().Read(1, kChunkBytes, ok), 0);
+    EXPECT_FALSE(ok);
+}
+
+TEST_F(CdReading, ImagesThatCannotBeReadOpenNothing) {
+    {
+        std::ofstream(dir + "/lonely.cue") << "FILE \"lonely.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                                              "    INDEX 01 00:00:00\n";
+    }
+    { std::ofstream(dir + "/junk.cue") << "this is not a cue sheet\n"; }
+    for (const char* name : {"/lonely.cue", "/junk.cue", "/missing.cue"}) {
+        Cd().Open(0, Cd().AddImage(dir + name));
+        EXPECT_FALSE(Cd().IsOpen(0)) << name;
+        bool ok = true;
+        EXPECT_EQ(Cd().Read(0, kChunkBytes, ok), 0);
+        EXPECT_FALSE(ok);
+    }
+    Cd().Open(0, -1);
+    Cd().Open(0, Cd().DriveCount());
+    EXPECT_FALSE(Cd().IsOpen(0));
+}
+
+TEST_F(CdReading, TheReaderFillsTheRingWithTrackNumbersAndEndsAtTheEndOfTheDisc) {
+    OpenImage();
+    StartCdReader(1);
+    ASSERT_TRUE(rig.PumpUntil([] { return deckEvents[1].threadCdReadForwardDone.IsSet(); }));
+    rig.pump.DispatchAll();
+    // 606 blocks: 121 chunks and one block, completed with silence.
+    constexpr int kChunks = 122;
+    EXPECT_EQ(EngineRig::FilledChunks(1), kChunks);
+    EXPECT_EQ(rig.mixer.Count(WM_DECK_PRIMED), 1);
+    EXPECT_EQ(rig.mixer.Count(WM_TRACK_ENDED), 0) << "nothing had played before";
+    EXPECT_EQ(std::memcmp(deckRing[1].data, disc.data(), disc.size() * 2), 0);
+    for (int k = 0; k < kChunks; ++k) {
+        const uint32_t start = static_cast<uint32_t>(k) * kChunkBytes / kCdBlockBytes;
+        const uint32_t track = start < kTrack1 ? 1 : start < kTrack1 + kTrack2 ? 2 : 3;
+        EXPECT_EQ(deckRing[1].chunkPosition[k], track) << "chunk " << k;
+        EXPECT_EQ(deckRing[1].chunkSource[k], cue);
+    }
+}
