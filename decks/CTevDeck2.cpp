@@ -372,9 +372,7 @@ bool CTevDeck2::IsCdImage(const std::string& path) {
 }
 
 bool CTevDeck2::LoadCdImage(const std::string& cuePath) {
-    const int drive = Cd().AddImage(cuePath);
-    FillChooser();
-    return LoadCdDrive(drive);
+    return LoadCdDrive(Cd().AddImage(cuePath));
 }
 
 bool CTevDeck2::LoadCdDrive(int drive) {
@@ -389,7 +387,7 @@ bool CTevDeck2::LoadCdDrive(int drive) {
     for (int i = kChooserBrowse + 1; i < chooser_->count() && entry < 0; ++i) {
         entry = chooser_->itemData(i).toUInt() == static_cast<uint32_t>(drive) ? i : -1;
     }
-    if (!OpenCdIntoDeck(deck_, drive) || entry < 0) {
+    if (entry < 0 || !OpenCdIntoDeck(deck_, drive)) {
         ShowEmpty();
         return false;
     }
