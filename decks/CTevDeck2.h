@@ -107,7 +107,6 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     double cuePointSeconds() const { return cuePointSeconds_; }
     double position() const { return position_.Get(); }
     double tempo() const { return tempo_.Get(); }
-    int rotationIndex() const { return rotationIndex_; }
     const QString& timeText() const { return timeText_; }
     const QString& lengthText() const { return lengthText_; }
     const QString& tempoText() const { return tempoText_; }
@@ -121,7 +120,6 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     CTevButtonCtrl* rewindButton() const { return rwnd_; }
     CTevButtonCtrl* reverseButton() const { return rev_; }
     CTevButtonCtrl* nextButton() const { return next_; }
-    CTevButtonCtrl* previousButton() const { return prev_; }
     QCheckBox* cueCheck() const { return cue_; }
     QSlider* tempoSlider() const { return tempoSlider_; }
     QToolButton* tempoUpButton() const { return tempoUp_; }

@@ -71,12 +71,10 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     SoundOutput& mainOutput() { return main_; }
     SoundOutput& monitorOutput() { return monitor_; }
     BoundedValue& mainLevel() { return mainLevel_; }
-    BoundedValue& monitorLevel() { return monitorLevel_; }
 
     // The controls.
     QSlider* deckLevelSlider(int d) const { return deckLevel_[d]; }
     QSlider* mainLevelSlider() const { return mainLevelSlider_; }
-    QSlider* monitorLevelSlider() const { return monitorLevelSlider_; }
     QProgressBar* levelMeter(int d) const { return meters_[d]; }
     CTevCrossFaderCtrl* mainCrossFader() const { return mainCrossFader_; }
     QSlider* monitorCrossFader() const { return monitorCrossFader_; }
@@ -86,7 +84,6 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     QCheckBox* faderCueing() const { return faderCueing_; }
     QSlider* mainBalance() const { return mainBalance_; }
     QSlider* monitorBalance(int d) const { return monitorBalance_[d]; }
-    QPushButton* mainBalanceReset() const { return mainBalanceReset_; }
     QPushButton* monitorBalanceReset() const { return monitorBalanceReset_; }
     QPushButton* leftRightButton() const { return leftRight_; }
 
