@@ -40,14 +40,15 @@ sanitize-thread: deps
 	@cmake --build build-tsan -j $(JOBS) --target tev_thread_tests tev_decoder_tests tev_sound_tests tev_streaming_tests
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -L thread
 
-# The decoder's fuzz target, for FUZZ_SECONDS, from the seed files the fixture script makes.
+# The decoder's fuzz target, for FUZZ_SECONDS, from the seed files the fixture script makes. Any
+# single allocation above the decoder's cap on FFmpeg's allocations (64 MiB) is a finding.
 fuzz: deps
 	@test -f build-fuzz/CMakeCache.txt || CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEV_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target tev_fuzz_decoder
 	@./scripts/make-fixtures.sh build-fuzz/fixtures
 	@mkdir -p build-fuzz/corpus
-	@./build-fuzz/tev_fuzz_decoder -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=2048 \
+	@./build-fuzz/tev_fuzz_decoder -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=64 \
 		-print_final_stats=1 build-fuzz/corpus build-fuzz/fixtures/seeds >build-fuzz/fuzz.log 2>&1 \
 		|| { tail -n 80 build-fuzz/fuzz.log; echo "fuzzing found a fault"; exit 1; }
 	@tail -n 12 build-fuzz/fuzz.log

@@ -14,6 +14,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -34,6 +35,12 @@ constexpr const char* kAudioContainers =
     "mpc,mpc8,ape,wv,tta,tak,shorten,amr,voc,truehd,mlp,dsf,xwma,oma,mp2,mpegaudio";
 
 constexpr int kIoBufferBytes = 64 * 1024;
+// The largest single block FFmpeg may allocate. Demuxers size some buffers from the file's own
+// claims (a WAV LIST chunk of 2.7 GB makes the RIFF reader ask for 157 MB per INFO tag), so a
+// tiny hostile file could make the process grow by gigabytes. Real files stay far below this:
+// cover art, the largest codec frames and the capped seek index. The fuzzer's -malloc_limit_mb
+// in the Makefile is the same number.
+constexpr size_t kMaxAllocationBytes = 64 * 1024 * 1024;
 constexpr unsigned kMaxIndexBytes = 32 * 1024;
 // Consecutive packets that fail to decode before the rest of the file counts as unreadable.
 constexpr int kMaxConsecutiveErrors = 500;
@@ -413,13 +420,14 @@ struct TrackDecoder::Stream {
 };
 
 TrackDecoder::TrackDecoder() {
-    // FFmpeg reports every oddity of a damaged file on standard error; the decoder reports
-    // failures through its results instead.
-    static const bool quiet = [] {
+    // Once, before any file is opened. FFmpeg reports every oddity of a damaged file on standard
+    // error; the decoder reports failures through its results instead.
+    static const bool configured = [] {
         av_log_set_level(AV_LOG_QUIET);
+        av_max_alloc(kMaxAllocationBytes);
         return true;
     }();
-    (void)quiet;
+    (void)configured;
 }
 
 TrackDecoder::~TrackDecoder() {

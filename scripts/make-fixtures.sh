@@ -66,6 +66,12 @@ head -c 20000 /dev/urandom > random.mp3
 printf 'This is not a sound file.\n%.0s' $(seq 1 200) > text.wav
 head -c 30000 sweep.mp3 > truncated.mp3
 head -c 50001 sweep.wav > truncated.wav
+# 160 bytes whose LIST chunk claims 2.7 GB: FFmpeg's RIFF reader sizes each tag's buffer from it.
+base64 -d > huge-list.wav <<'END'
+UklGRoYGAABXQVZFZm10IBAAAAABAAEAQB8AAEAfAAABAAgATElTVBoAAKBJTkZPSVNGVA4AAABMYXZmNTkuMjcuMTAw
+AGRhdGFAc3BwQHBzd32Ch4uOj4+MiIN9eHRxcHBzd3yBhouOj4+NiYR+eXVxcHBydnuAhYqOj4+NioWAenVycHBxdXp/
+hImNj4+OioaBe3ZycJCQkJCQkJB1eg==
+END
 
 # The fuzzer's seeds: small, valid files of each kind.
 ff -f lavfi -i "sine=f=440:d=0.2:r=8000" -c:a pcm_s16le seeds/tone.wav
@@ -74,5 +80,7 @@ ff -f lavfi -i "sine=f=440:d=0.3:r=22050" -c:a libmp3lame -b:a 32k seeds/tone.mp
 ff -f lavfi -i "sine=f=440:d=0.3:r=22050" -c:a libvorbis -q:a 0 seeds/tone.ogg
 ff -f lavfi -i "sine=f=440:d=0.2:r=8000" -c:a flac seeds/tone.flac
 ff -f lavfi -i "sine=f=440:d=0.3:r=22050" -c:a wmav2 -b:a 32k seeds/tone.wma
+# and the files that once made the decoder misbehave, so that every run tries them first.
+cp huge-list.wav seeds/
 
 echo "$stamp" > .complete

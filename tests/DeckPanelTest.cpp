@@ -65,21 +65,23 @@ TEST(DeckPanel, AFreshDeckIsEmptyWithItsTransportDisabled) {
 TEST(DeckPanel, AFileThatIsNoSoundIsRefusedAndTheDeckStaysEmpty) {
     AppRig rig;
     rig.MakeFile("good.wav", 200 * static_cast<int>(kChunkFrames), 0);
-    rig.Browse(0, "good.wav");
     { std::ofstream(rig.Path("notes.mp3")) << "not a sound"; }
-    QString told;
-    rig.deck[0]->SetMessageSink([&told](const QString& text) { told = text; });
-    rig.deck[0]->SetFileChooser(
-        [&rig] { return QStringList{QString::fromStdString(rig.Path("notes.mp3"))}; });
-    rig.deck[0]->chooser()->setCurrentIndex(1);
-    emit rig.deck[0]->chooser()->activated(1);
-    AppRig::Settle(20);
-    EXPECT_EQ(told, QStringLiteral("File Not Recognized"));
-    EXPECT_EQ(rig.deck[0]->lengthLabel()->text(), QStringLiteral("00:00:00"));
-    EXPECT_TRUE(rig.deck[0]->nowPlaying()->DisplayedText().isEmpty());
-    EXPECT_EQ(rig.deck[0]->chooser()->currentIndex(), 0);
-    EXPECT_EQ(rig.deck[0]->source(), CTevDeck2::kSourceNone);
-    EXPECT_FALSE(rig.deck[0]->playButton()->isEnabled());
+    // Text under a sound file's name, and a WAV whose header claims gigabytes of tags.
+    for (const std::string& bad : {rig.Path("notes.mp3"), test::Fixture("huge-list.wav")}) {
+        rig.Browse(0, "good.wav");
+        QString told;
+        rig.deck[0]->SetMessageSink([&told](const QString& text) { told = text; });
+        rig.deck[0]->SetFileChooser([&bad] { return QStringList{QString::fromStdString(bad)}; });
+        rig.deck[0]->chooser()->setCurrentIndex(1);
+        emit rig.deck[0]->chooser()->activated(1);
+        AppRig::Settle(20);
+        EXPECT_EQ(told, QStringLiteral("File Not Recognized")) << bad;
+        EXPECT_EQ(rig.deck[0]->lengthLabel()->text(), QStringLiteral("00:00:00"));
+        EXPECT_TRUE(rig.deck[0]->nowPlaying()->DisplayedText().isEmpty());
+        EXPECT_EQ(rig.deck[0]->chooser()->currentIndex(), 0);
+        EXPECT_EQ(rig.deck[0]->source(), CTevDeck2::kSourceNone);
+        EXPECT_FALSE(rig.deck[0]->playButton()->isEnabled());
+    }
     EXPECT_FALSE(rig.deck[0]->LoadFile(rig.Path("missing.wav")));
 
     // A cancelled dialog keeps what was chosen before.

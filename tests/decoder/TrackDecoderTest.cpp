@@ -12,6 +12,7 @@
 
 #include "core/AppMessages.h"
 #include "decoder/DecoderRig.h"
+#include "input/FileThreads.h"
 #include "thread/TestRig.h"
 
 using namespace tev;
@@ -217,6 +218,31 @@ TEST_F(Decoder, BadFilesFailCleanlyOrEndCleanly) {
         EXPECT_FALSE(all.empty());
         EXPECT_FALSE(decoder.IsOpen());
     }
+}
+
+// The highest resident memory of this process since the start of the test.
+static size_t PeakResidentBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stoul(line.substr(6)) * 1024;
+        }
+    }
+    return 0;
+}
+
+TEST_F(Decoder, ATinyFileClaimingGigabytesIsRefusedWithoutTheMemory) {
+    // Where the kernel allows it, the peak starts again from what is resident now.
+    { std::ofstream("/proc/self/clear_refs") << "5"; }
+    const size_t before = PeakResidentBytes();
+    ASSERT_GT(before, 0U);
+    TrackDecoder decoder;
+    EXPECT_NE(decoder.Open(Fixture("huge-list.wav")), S_OK);
+    EXPECT_FALSE(decoder.IsOpen());
+    TrackInfo info;
+    EXPECT_FALSE(ReadTrackInfo(Fixture("huge-list.wav"), info));  // the length loader's -1
+    EXPECT_LT(PeakResidentBytes(), 200U << 20) << "from " << (before >> 20) << " MB";
 }
 
 TEST_F(Decoder, HeadersThatLieAboutTheLengthDecodeToACleanEnd) {
