@@ -271,6 +271,7 @@ void CTevMixer::OnInitDialog() {
 
 void CTevMixer::SetUpOutputs(bool reportFailures) {
     QString problems;
+    engine_->SuspendForDeviceChange();
     const std::pair<SoundOutput*, bool> outputs[] = {{&monitor_, false}, {&main_, true}};
     for (const auto& [output, isMain] : outputs) {
         const auto& device = isMain ? devices_->mainDevice() : devices_->monitorDevice();
@@ -285,6 +286,7 @@ void CTevMixer::SetUpOutputs(bool reportFailures) {
             problems += line + QLatin1Char('\n');
         }
     }
+    engine_->ResumeAfterDeviceChange();
     // Each level acts on its output's own volume lines; one card serving both has one set of
     // lines, which the main level owns.
     const bool sameCard = monitor_.HasDevice() && main_.HasDevice() &&

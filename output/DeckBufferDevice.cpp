@@ -3,27 +3,28 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/Clock.h"
-#include "platform/MessageLayer.h"
-
 namespace tev {
 namespace {
 
-constexpr int kFadeSteps = 500;
-constexpr double kFadeTimeConstant = kFadeSteps / 3.0;
-constexpr double kFadeStepSeconds = 0.0001;
-
-// Waits at least one fade step on the performance counter, dispatching messages meanwhile.
-void WaitFadeStep(int64_t& previous) {
-    const auto step = static_cast<int64_t>(kFadeStepSeconds * static_cast<double>(perfFrequency));
-    MessagePump* pump = CurrentMessagePump();
-    while (PerfCounter() - previous < step) {
-        if (pump != nullptr && pump->IsPumpThread()) {
-            pump->DispatchPending();
+// Holds a card's commands while a deck's buffers change together.
+class CardBatch {
+  public:
+    explicit CardBatch(SoundCard* card) : card_(card) {
+        if (card_ != nullptr) {
+            card_->commands().Hold();
         }
     }
-    previous = PerfCounter();
-}
+    ~CardBatch() {
+        if (card_ != nullptr) {
+            card_->commands().Release();
+        }
+    }
+    CardBatch(const CardBatch&) = delete;
+    CardBatch& operator=(const CardBatch&) = delete;
+
+  private:
+    SoundCard* card_;
+};
 
 }  // namespace
 
@@ -39,9 +40,9 @@ void DeckBufferDevice::ReleaseDeck(int deck) {
     if (device_ == nullptr) {
         return;
     }
+    // A buffer that still sounds ramps to silence on its way out.
     for (SoundBuffer** buffer : {&d.backwardBuffer, &d.forwardBuffer}) {
         if (*buffer != nullptr) {
-            (*buffer)->Stop();
             device_->DestroyBuffer(*buffer);
             *buffer = nullptr;
         }
@@ -86,12 +87,14 @@ HRESULT DeckBufferDevice::CreateDeckBuffers(int deck, uint32_t sampleRate, bool 
     }
     d.forwardWriteCursor = 0;
     d.backwardWriteCursor = 0;
+    d.forwardFramesWritten = 0;
+    d.forwardBuffer->SetWriteFence(0);
     d.forwardBuffer->SetCurrentPosition(0);
     if (d.backwardBuffer != nullptr) {
         d.backwardBuffer->SetCurrentPosition(0);
     }
-    // New buffers are silent already; writing a buffer-full of silence brings both cursors
-    // round to 0, as the writes of the streaming code expect.
+    // New buffers are silent already, and the forward one plays nothing it has not been given;
+    // both cursors are at 0, as writing a buffer-full of silence would leave them.
     return S_OK;
 }
 
@@ -107,6 +110,8 @@ HRESULT DeckBufferDevice::WriteForwardChunk(int deck, const int16_t* samples) {
     }
     d.forwardWriteCursor =
         static_cast<int32_t>((d.forwardWriteCursor + kChunkBytes) % kDeckBufferBytes);
+    d.forwardFramesWritten += kChunkFrames;
+    d.forwardBuffer->SetWriteFence(d.forwardFramesWritten);
     return S_OK;
 }
 
@@ -184,17 +189,7 @@ HRESULT DeckBufferDevice::PlayFaded(SoundBuffer* buffer) {
     if (buffer->IsPlaying()) {
         return E_ALREADY_IN_STATE;
     }
-    const int32_t v = buffer->GetVolume();
-    buffer->SetVolume(SoundBuffer::kVolumeMin);
-    const HRESULT started = buffer->Play(true);
-    int64_t previous = PerfCounter();
-    for (int i = 0; i < kFadeSteps; ++i) {
-        WaitFadeStep(previous);
-        const double rise = 1.0 - std::exp(-i / kFadeTimeConstant);
-        buffer->SetVolume(static_cast<int32_t>((v + 10000) * rise) - 10000);
-    }
-    buffer->SetVolume(v);
-    return started;
+    return buffer->FadeIn();
 }
 
 HRESULT DeckBufferDevice::StopFaded(SoundBuffer* buffer) {
@@ -204,17 +199,7 @@ HRESULT DeckBufferDevice::StopFaded(SoundBuffer* buffer) {
     if (!buffer->IsPlaying()) {
         return E_ALREADY_IN_STATE;
     }
-    const int32_t v = buffer->GetVolume();
-    int64_t previous = PerfCounter();
-    for (int i = 0; i < kFadeSteps; ++i) {
-        WaitFadeStep(previous);
-        buffer->SetVolume(static_cast<int32_t>((v + 10000) * std::exp(-i / kFadeTimeConstant)) -
-                          10000);
-    }
-    buffer->SetVolume(SoundBuffer::kVolumeMin);
-    const HRESULT stopped = buffer->Stop();
-    buffer->SetVolume(v);
-    return stopped;
+    return buffer->FadeOut();
 }
 
 HRESULT DeckBufferDevice::PlayForward(int deck) {
@@ -223,9 +208,9 @@ HRESULT DeckBufferDevice::PlayForward(int deck) {
 
 HRESULT DeckBufferDevice::StopDeck(int deck) {
     Deck& d = decks_[deck];
-    if (d.backwardBuffer != nullptr) {
-        d.backwardBuffer->Stop();
-    }
+    CardBatch batch(card_.get());
+    // Both directions fade, so that letting go of Rev turns round without a cut.
+    StopFaded(d.backwardBuffer);
     return StopFaded(d.forwardBuffer);
 }
 

@@ -18,6 +18,8 @@ inline constexpr uint32_t kMirrorBase = kDeckBufferBytes - kChunkBytes;  // 1,39
 
 // One output's sound device with a forward and a backward streaming buffer per deck. The two
 // buffers of a deck hold mirrored copies of what was played, so that play can turn round.
+// Starts, stops and direction changes return at once; the sound layer fades them. A deck's
+// commands to its two buffers take effect in the same render block.
 // [UI thread] every operation.
 class DeckBufferDevice {
   public:
@@ -26,6 +28,8 @@ class DeckBufferDevice {
         bool equalizerActive = false;
         int32_t forwardWriteCursor = 0;
         int32_t backwardWriteCursor = 0;
+        // Frames written forward since the buffers were made: the forward buffers' write fence.
+        int64_t forwardFramesWritten = 0;
         SoundBuffer* forwardBuffer = nullptr;
         SoundBuffer* backwardBuffer = nullptr;
         uint32_t sampleRate = 44100;
@@ -41,6 +45,7 @@ class DeckBufferDevice {
     // The card stopped for good (unplugged, its server gone): the output is silent.
     bool IsLost() const { return card_ && card_->IsLost(); }
     SoundDevice* device() const { return device_; }
+    SoundCard* card() const { return card_.get(); }
     const Deck& deck(int d) const { return decks_[d]; }
 
     HRESULT CreateDeckBuffers(int deck, uint32_t sampleRate, bool withNotify, bool withBackward);
@@ -61,8 +66,8 @@ class DeckBufferDevice {
     HRESULT SwitchToBackward(int deck);
     void Release();
 
-    // Fade-in start and fade-out stop of one buffer: 500 volume steps at least 0.1 ms apart,
-    // dispatching messages meanwhile. -1 when the buffer already is in the asked state.
+    // Fade-in start and fade-out stop of one buffer (SoundBuffer::kFadeSeconds, carried out by
+    // the audio thread). -1 when the buffer already is in the asked state.
     static HRESULT PlayFaded(SoundBuffer* buffer);
     static HRESULT StopFaded(SoundBuffer* buffer);
 

@@ -103,28 +103,16 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-bool MixerEngine::FeedForwardChunk(int deck) {
+void MixerEngine::WriteSlot(int deck, const int16_t* samples, bool silent, int32_t trackPosition,
+                            const std::string& source, float level) {
     const int k = Pacer().ForwardWriteSlot(deck);
-    RingConsumer& consumer = consumers_[deck];
-    RingConsumer::Chunk chunk;
-    if (!consumer.Peek(chunk)) {
-        // The ring is empty: silence, never stale audio, and a mark that play ends here.
-        silentSlot_[deck][k] = true;
-        slotSource_[deck][k].clear();
-        slotLevel_[deck][k] = 0.0f;
-        monitor_.WriteForwardChunk(deck, silence_.data());
-        main_.WriteForwardChunk(deck, silence_.data());
-        if (backwardPlayEnabled.load(std::memory_order_relaxed) != 0) {
-            monitor_.WriteBackwardChunk(deck, silence_.data());
-            main_.WriteBackwardChunk(deck, silence_.data());
-        }
-        return false;
+    dataSlot_[deck][k] = !silent;
+    silentSlot_[deck][k] = silent;
+    if (!silent) {
+        slotTrackPosition_[deck][k] = trackPosition;
     }
-    const auto* samples = reinterpret_cast<const int16_t*>(chunk.data);
-    dataSlot_[deck][k] = true;
-    slotTrackPosition_[deck][k] = static_cast<int32_t>(chunk.position);
-    slotSource_[deck][k].assign(*chunk.source);
-    slotLevel_[deck][k] = ChunkLevel(samples);
+    slotSource_[deck][k].assign(source);
+    slotLevel_[deck][k] = level;
     monitor_.WriteForwardChunk(deck, samples);
     main_.WriteForwardChunk(deck, samples);
     if (backwardPlayEnabled.load(std::memory_order_relaxed) != 0) {
@@ -132,6 +120,20 @@ bool MixerEngine::FeedForwardChunk(int deck) {
         monitor_.WriteBackwardChunk(deck, reversed_.data());
         main_.WriteBackwardChunk(deck, reversed_.data());
     }
+}
+
+bool MixerEngine::FeedForwardChunk(int deck) {
+    RingConsumer& consumer = consumers_[deck];
+    RingConsumer::Chunk chunk;
+    if (!consumer.Peek(chunk)) {
+        // The ring is empty: silence, never stale audio, and a mark that play ends here.
+        static const std::string kNoSource;
+        WriteSlot(deck, silence_.data(), true, -1, kNoSource, 0.0f);
+        return false;
+    }
+    const auto* samples = reinterpret_cast<const int16_t*>(chunk.data);
+    WriteSlot(deck, samples, false, static_cast<int32_t>(chunk.position), *chunk.source,
+              ChunkLevel(samples));
     consumer.Release();  // frees the chunk; wakes the reader every 27 chunks taken
     return true;
 }
@@ -154,6 +156,7 @@ void MixerEngine::PrepareDeckOutput(int deck) {
         FeedForwardChunk(deck);
     }
     lastPlayedSlot_[deck] = 0;
+    prepared_[deck] = true;
     decks_.MarkReady(deck);
 }
 
@@ -178,12 +181,18 @@ void MixerEngine::StartForward(int deck) {
     }
     if (forwardNotifyRunning[deck].load() == 0) {
         StartNotifyForwarder(deck, PlayDirection::Forward);
-        monitor_.PlayForward(deck);
-        main_.PlayForward(deck);
+        PlayOutputs(deck);
     }
 }
 
+void MixerEngine::PlayOutputs(int deck) {
+    OutputBatch together(monitor_, main_);
+    monitor_.PlayForward(deck);
+    main_.PlayForward(deck);
+}
+
 void MixerEngine::StopOutputs(int deck) {
+    OutputBatch together(monitor_, main_);
     monitor_.StopDeck(deck);
     main_.StopDeck(deck);
 }
@@ -202,16 +211,20 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
     Trace("Enter: OnPlayForwardNotify : Deck ", deck);
     SoundOutput& pacer = Pacer();
     SoundOutput& follower = &pacer == &main_ ? monitor_ : main_;
+    // First of all, so that a wake-up for a deck that stopped (or lost its buffers) is used up
+    // rather than sending the forwarder round again at once.
+    deckEvents[deck].playForwardNotify.Reset();
     if (!pacer.IsPlayingForward(deck)) {
         Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Not Playing Forward");
         return;
     }
-    deckEvents[deck].playForwardNotify.Reset();
     const int p = pacer.ForwardPlayCursor(deck);
     const int s = p / static_cast<int>(kChunkBytes);
     const int last = lastPlayedSlot_[deck];
-    // Several slot ends may collapse into one wake-up, and a wake-up may repeat.
-    if (s == last || s == PreviousSlot(last) || p == 0) {
+    // Several slot ends may collapse into one wake-up, and a wake-up may repeat. (The cursor at
+    // 0 is no sign of a fake: a deck that ran out of written sound waits at a slot start, slot
+    // 0 included, until this handler writes more.)
+    if (s == last || s == PreviousSlot(last)) {
         Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Play Notify Is Fake");
         return;
     }
@@ -225,6 +238,12 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
     if (m != s && m != PreviousSlot(s)) {
         follower.SetPlayPosition(deck, static_cast<uint32_t>(pacer.ForwardPlayCursor(deck)));
     }
+    // The slots passed since the last wake-up are played (after a stall, many of them).
+    for (int i = NextSlot(last); i != s; i = NextSlot(i)) {
+        dataSlot_[deck][i] = false;
+    }
+    // The cursor caught up with the writes: it waits, silent, where they end.
+    const bool starved = !dataSlot_[deck][s];
     const int n = CountDataSlots(deck);
     bool ok = true;
     if (n == writeAheadTarget_) {
@@ -233,9 +252,8 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
         FeedForwardChunk(deck);
         ok = FeedForwardChunk(deck);
     }
-    const bool starved = !dataSlot_[deck][s];
     if (starved) {
-        // The writes fell behind the play cursor: stop, refill past it, restart.
+        // Refill past it and the whole write-ahead, and start again from there.
         StopOutputs(deck);
         while (ok && !dataSlot_[deck][s]) {
             ok = FeedForwardChunk(deck);
@@ -245,12 +263,9 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
         }
         consumers_[deck].ResetWakeCount();
         displayCounter_[deck] = 0;
-        monitor_.PlayForward(deck);
-        main_.PlayForward(deck);
+        PlayOutputs(deck);
     }
-    for (int i = last; i != s; i = NextSlot(i)) {
-        dataSlot_[deck][i] = false;
-    }
+    dataSlot_[deck][last] = false;
     dataSlot_[deck][s] = false;
     lastPlayedSlot_[deck] = s;
     ReportTrackChange(deck, s);
@@ -314,6 +329,7 @@ void MixerEngine::StartBackward(int deck) {
     }
     if (backwardNotifyRunning[deck].load() == 0) {
         StartNotifyForwarder(deck, PlayDirection::Backward);
+        OutputBatch together(monitor_, main_);
         monitor_.SwitchToBackward(deck);
         main_.SwitchToBackward(deck);
     }
@@ -329,10 +345,10 @@ void MixerEngine::StopBackward(int deck) {
 
 void MixerEngine::OnPlayBackwardNotify(int deck) {
     SoundOutput& pacer = Pacer();
+    deckEvents[deck].playBackwardNotify.Reset();
     if (!pacer.IsPlayingBackward(deck)) {
         return;
     }
-    deckEvents[deck].playBackwardNotify.Reset();
     const int p = pacer.BackwardPlayCursor(deck);
     const int v = static_cast<int>(kDeckSlots) - 1 - p / static_cast<int>(kChunkBytes);
     const int last = lastPlayedSlot_[deck];
@@ -372,9 +388,97 @@ void MixerEngine::PlayResumeAfterBackward(int deck) {
         return;
     }
     StartNotifyForwarder(deck, PlayDirection::Forward);
-    monitor_.SwitchToForward(deck);
-    main_.SwitchToForward(deck);
+    {
+        OutputBatch together(monitor_, main_);
+        monitor_.SwitchToForward(deck);
+        main_.SwitchToForward(deck);
+    }
     Trace("Leave: PlayResumeAfterBackward : Deck ", deck, " : Normal");
+}
+
+void MixerEngine::SuspendForDeviceChange() {
+    // Every wait that pumps messages comes first: a handler may still rebuild a deck's buffers.
+    bool playing[kDeckCount] = {false, false};
+    for (int deck = 0; deck < kDeckCount; ++deck) {
+        playing[deck] =
+            forwardNotifyRunning[deck].load() != 0 || backwardNotifyRunning[deck].load() != 0;
+        if (backwardNotifyRunning[deck].load() != 0) {
+            StopBackward(deck);
+        }
+        if (forwardNotifyRunning[deck].load() != 0) {
+            StopNotifyForwarder(deck, PlayDirection::Forward);
+        }
+    }
+    for (int deck = 0; deck < kDeckCount; ++deck) {
+        HeldDeck& held = held_[deck];
+        held.prepared = prepared_[deck];
+        held.playing = playing[deck];
+        held.slotCount = 0;
+        if (!held.prepared) {
+            continue;
+        }
+        SoundOutput& pacer = Pacer();
+        const DeckBufferDevice* device = pacer.deckDevice();
+        const SoundBuffer* forward = device != nullptr ? device->deck(deck).forwardBuffer : nullptr;
+        held.rate = device != nullptr ? device->deck(deck).sampleRate : decks_.SampleRate(deck);
+        held.frequency = forward != nullptr ? forward->GetFrequency() : held.rate;
+        if (forward == nullptr) {
+            continue;  // nothing was heard: the deck starts again from its ring
+        }
+        // From the slot playing to the last written: what the listener has yet to hear.
+        const auto p = static_cast<uint32_t>(pacer.ForwardPlayCursor(deck));
+        const int s = static_cast<int>(p / kChunkBytes);
+        held.offset = p % kChunkBytes;
+        held.slotCount = (pacer.ForwardWriteSlot(deck) - s + static_cast<int>(kDeckSlots)) %
+                         static_cast<int>(kDeckSlots);
+        held.samples.resize(static_cast<size_t>(held.slotCount) * kChunkBytes / 2);
+        for (int i = 0; i < held.slotCount; ++i) {
+            const int k = (s + i) % static_cast<int>(kDeckSlots);
+            forward->Read(static_cast<uint32_t>(k) * kChunkBytes,
+                          held.samples.data() + static_cast<size_t>(i) * kChunkBytes / 2,
+                          kChunkBytes);
+            held.silent[i] = silentSlot_[deck][k];
+            held.trackPosition[i] = slotTrackPosition_[deck][k];
+            held.source[i] = slotSource_[deck][k];
+            held.level[i] = slotLevel_[deck][k];
+        }
+    }
+}
+
+void MixerEngine::ResumeAfterDeviceChange() {
+    for (int deck = 0; deck < kDeckCount; ++deck) {
+        HeldDeck& held = held_[deck];
+        if (!held.prepared) {
+            continue;
+        }
+        dataSlot_[deck].fill(false);
+        silentSlot_[deck].fill(false);
+        const bool backward = backwardPlayEnabled.load(std::memory_order_relaxed) != 0;
+        monitor_.CreateDeckBuffers(deck, held.rate, !main_.HasDevice(), backward);
+        main_.CreateDeckBuffers(deck, held.rate, main_.HasDevice(), backward);
+        if (held.frequency != held.rate) {
+            monitor_.SetFrequency(deck, held.frequency);
+            main_.SetFrequency(deck, held.frequency);
+        }
+        UpdateDeckVolumes();
+        for (int i = 0; i < held.slotCount; ++i) {
+            WriteSlot(deck, held.samples.data() + static_cast<size_t>(i) * kChunkBytes / 2,
+                      held.silent[i], held.trackPosition[i], held.source[i], held.level[i]);
+        }
+        dataSlot_[deck][0] = false;  // playing
+        while (CountDataSlots(deck) < kWriteAheadNormal && FeedForwardChunk(deck)) {
+        }
+        lastPlayedSlot_[deck] = 0;
+        monitor_.SetPlayPosition(deck, held.offset);
+        main_.SetPlayPosition(deck, held.offset);
+        held.samples = {};
+        if (held.playing) {
+            consumers_[deck].ResetWakeCount();
+            displayCounter_[deck] = 0;
+            StartNotifyForwarder(deck, PlayDirection::Forward);
+            PlayOutputs(deck);
+        }
+    }
 }
 
 void MixerEngine::UpdateDeckVolumes() {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
@@ -96,6 +97,12 @@ class MixerEngine : public MessageReceiver {
     // Frames in reverse order, each keeping its left and right sample.
     static void ReverseChunk(const int16_t* chunk, int16_t* reversed);
 
+    // Around a change of output devices. Before it, the decks' notify threads stop and what the
+    // listener has yet to hear of each deck is kept; after it, each deck's buffers are made anew
+    // on the new devices from the position heard, and a deck that was playing plays on.
+    void SuspendForDeviceChange();
+    void ResumeAfterDeviceChange();
+
     // Mixing values and their way to the outputs.
     void UpdateDeckVolumes();
     void SetCurveParameter(double p, SettingsStore* store);
@@ -115,7 +122,13 @@ class MixerEngine : public MessageReceiver {
     // The output whose notifications pace play: the main one, or the monitor without it.
     SoundOutput& Pacer() { return main_.HasDevice() ? main_ : monitor_; }
     bool WaitUntilReady(int deck);
+    // Each changes both outputs of a deck together (see OutputBatch).
+    void PlayOutputs(int deck);
     void StopOutputs(int deck);
+    // Writes a chunk into the next forward slot of both outputs (and its reversed copy into the
+    // backward buffers) and records what the slot holds.
+    void WriteSlot(int deck, const int16_t* samples, bool silent, int32_t trackPosition,
+                   const std::string& source, float level);
     void ReportTrackChange(int deck, int slot);
     void UpdateDisplay(int deck, int slotsAhead);
 
@@ -133,6 +146,23 @@ class MixerEngine : public MessageReceiver {
     int displayCounter_[kDeckCount] = {0, 0};
     std::array<int16_t, kChunkBytes / 2> silence_{};
     std::array<int16_t, kChunkBytes / 2> reversed_{};
+    bool prepared_[kDeckCount] = {false, false};
+
+    // What a device change keeps of a deck: the slots from the one playing to the last written.
+    struct HeldDeck {
+        bool prepared = false;
+        bool playing = false;
+        uint32_t rate = 0;
+        uint32_t frequency = 0;
+        uint32_t offset = 0;  // the play cursor's bytes into the first slot
+        int slotCount = 0;
+        std::vector<int16_t> samples;
+        std::array<bool, kDeckSlots> silent{};
+        std::array<int32_t, kDeckSlots> trackPosition{};
+        std::array<std::string, kDeckSlots> source;
+        std::array<float, kDeckSlots> level{};
+    };
+    HeldDeck held_[kDeckCount];
 };
 
 }  // namespace tev

@@ -230,4 +230,23 @@ void SoundOutput::ApplyCrossFader(double x, const double levels[kDeckCount]) {
     }
 }
 
+OutputBatch::OutputBatch(SoundOutput& first, SoundOutput& second) {
+    SoundOutput* outputs[2] = {&first, &second};
+    for (int i = 0; i < 2; ++i) {
+        SoundCard* card = outputs[i]->HasDevice() ? outputs[i]->deckDevice()->card() : nullptr;
+        if (card != nullptr && (i == 0 || card != cards_[0])) {
+            cards_[i] = card;
+            card->commands().Hold();
+        }
+    }
+}
+
+OutputBatch::~OutputBatch() {
+    for (SoundCard* card : cards_) {
+        if (card != nullptr) {
+            card->commands().Release();
+        }
+    }
+}
+
 }  // namespace tev

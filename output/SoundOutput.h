@@ -98,4 +98,18 @@ class SoundOutput {
     double balance_ = 0.0;
 };
 
+// Holds the commands to both outputs while a deck starts, stops or turns round, so that they
+// take effect together: in the same render block when the outputs share a card, within a block
+// of each other on two cards.
+class OutputBatch {
+  public:
+    OutputBatch(SoundOutput& first, SoundOutput& second);
+    ~OutputBatch();
+    OutputBatch(const OutputBatch&) = delete;
+    OutputBatch& operator=(const OutputBatch&) = delete;
+
+  private:
+    SoundCard* cards_[2] = {nullptr, nullptr};
+};
+
 }  // namespace tev

@@ -10,17 +10,24 @@ namespace tev {
 namespace {
 
 // A volume or pan change reaches its new level over this many frames (about 6 ms at 44.1 kHz),
-// the gain moving in a straight line.
+// the gain moving in a straight line. Every other change of level (starts, stops, the ends of
+// fades, the write fence) is held to the same slope.
 constexpr float kRampFrames = 256.0F;
 constexpr float kSampleScale = 1.0F / 32768.0F;
+// A fade has run three time constants: what is left of its range (5 %) goes with the ramp.
+const float kFadeEnd = std::exp(-3.0F);
+constexpr float kLn10 = 2.302585093F;
+constexpr double kOne = 4294967296.0;  // 1.0 in 32.32 fixed point
 
 }  // namespace
 
-SoundBuffer::SoundBuffer(uint32_t bytes, uint32_t sampleRate, const RenderEpoch& epoch)
+SoundBuffer::SoundBuffer(uint32_t bytes, uint32_t sampleRate, const RenderEpoch& epoch,
+                         CommandClock& commands)
     : bytes_(bytes / 4 * 4),
       frames_(bytes / 4),
       ownRate_(sampleRate),
       epoch_(epoch),
+      commands_(commands),
       samples_(new float[static_cast<size_t>(bytes / 4) * 2]()),
       frequency_(sampleRate) {
     SincResampler::Instance();  // the table is built here, never on the audio thread
@@ -52,16 +59,61 @@ HRESULT SoundBuffer::Write(uint32_t offset, const void* data, uint32_t bytes) {
     return S_OK;
 }
 
+HRESULT SoundBuffer::Read(uint32_t offset, void* data, uint32_t bytes) const {
+    if (offset >= bytes_ || bytes > bytes_ || data == nullptr || offset % 2 != 0 ||
+        bytes % 2 != 0) {
+        return E_UNEXPECTED;
+    }
+    auto* out = static_cast<int16_t*>(data);
+    const uint32_t size = bytes_ / 2;
+    for (uint32_t i = 0; i < bytes / 2; ++i) {
+        // Every sample was a 16-bit value over 32,768: the product is that value again.
+        out[i] = static_cast<int16_t>(samples_[(offset / 2 + i) % size] * 32768.0F);
+    }
+    return S_OK;
+}
+
+void SoundBuffer::Command(uint64_t op) {
+    command_.store(static_cast<uint64_t>(commands_.Stamp()) << 32 | op, std::memory_order_release);
+    commands_.Issued();
+}
+
 HRESULT SoundBuffer::Play(bool looping) {
     looping_.store(looping, std::memory_order_relaxed);
     everPlayed_.store(true, std::memory_order_relaxed);
     playing_.store(true, std::memory_order_release);
+    Command(kOpPlay | (looping ? kOpLooping : 0));
+    return S_OK;
+}
+
+HRESULT SoundBuffer::FadeIn() {
+    looping_.store(true, std::memory_order_relaxed);
+    everPlayed_.store(true, std::memory_order_relaxed);
+    playing_.store(true, std::memory_order_release);
+    Command(kOpPlay | kOpFade | kOpLooping);
     return S_OK;
 }
 
 HRESULT SoundBuffer::Stop() {
     playing_.store(false, std::memory_order_release);
+    Command(kOpStop);
     return S_OK;
+}
+
+HRESULT SoundBuffer::FadeOut() {
+    playing_.store(false, std::memory_order_release);
+    Command(kOpStop | kOpFade);
+    return S_OK;
+}
+
+void SoundBuffer::Retire() {
+    retired_.store(true, std::memory_order_relaxed);
+    Stop();
+}
+
+void SoundBuffer::SetWriteFence(int64_t framesWritten) {
+    // Release: the sound written below the fence is visible to the render that sees the fence.
+    fence_.store(std::max<int64_t>(framesWritten, 0), std::memory_order_release);
 }
 
 uint32_t SoundBuffer::Status() const {
@@ -127,7 +179,7 @@ HRESULT SoundBuffer::SetNotificationPositions(std::span<const Notification> posi
 }
 
 void SoundBuffer::SetEffectChain(std::unique_ptr<EffectChain> chain) {
-    EffectChain* old = chain_.exchange(chain.release(), std::memory_order_acq_rel);
+    EffectChain* old = chain_.exchange(chain.release(), std::memory_order_seq_cst);
     epoch_.WaitUntilQuiet();
     delete old;
 }
@@ -161,40 +213,117 @@ void SoundBuffer::FireNotifications(uint32_t fromFrame, uint32_t toFrame, bool w
     }
 }
 
-void SoundBuffer::MixInto(float* out, int frames, uint32_t deviceRate, float* scratch) noexcept {
-    if (!playing_.load(std::memory_order_acquire)) {
-        started_ = false;
-        return;
+void SoundBuffer::ApplyCommand(uint64_t op) noexcept {
+    const bool fade = (op & kOpFade) != 0;
+    if ((op & kOpPlay) != 0) {
+        loopingNow_ = (op & kOpLooping) != 0;
+        if (!sounding_) {
+            sounding_ = true;
+            gainLeft_ = 0.0F;  // every start rises from silence
+            gainRight_ = 0.0F;
+            attenuation_ = fade ? 1.0F : 0.0F;
+            fade_ = fade ? Fade::In : Fade::None;
+        } else if (fade) {
+            // A stop's fade turns round from where it is.
+            fade_ = attenuation_ > 0.0F ? Fade::In : Fade::None;
+        } else {
+            attenuation_ = 0.0F;
+            fade_ = Fade::None;
+        }
+    } else if ((op & kOpStop) != 0 && sounding_) {
+        if (fade) {
+            fade_ = attenuation_ < 1.0F ? Fade::Out : Fade::None;
+        } else {
+            attenuation_ = 1.0F;
+            fade_ = Fade::None;
+        }
+    }
+}
+
+void SoundBuffer::Seat(int64_t frame) noexcept {
+    position_ = static_cast<uint64_t>(frame) << 32;
+    cursorFrame_.store(static_cast<uint32_t>(frame), std::memory_order_release);
+    const int64_t fence = fence_.load(std::memory_order_acquire);
+    if (fence >= 0) {
+        // The most recent lap written at that offset: at most the fence, never older than one
+        // buffer before it.
+        const auto size = static_cast<int64_t>(frames_);
+        int64_t at = fence - fence % size + frame;
+        if (at > fence) {
+            at -= size;
+        }
+        lapStart_ = at >= 0 ? at - frame : 0;
+    }
+}
+
+void SoundBuffer::MixInto(float* out, int frames, uint32_t deviceRate, float* scratch,
+                          uint32_t committed) noexcept {
+    const uint64_t command = command_.load(std::memory_order_acquire);
+    const auto batch = static_cast<uint32_t>(command >> 32);
+    if (batch != appliedBatch_ && static_cast<int32_t>(committed - batch) >= 0) {
+        appliedBatch_ = batch;
+        ApplyCommand(command & 0xFFFFFFFFU);
     }
     const int64_t requested = requestedFrame_.exchange(-1, std::memory_order_acq_rel);
     if (requested >= 0) {
-        position_ = static_cast<uint64_t>(requested) << 32;
+        if (sounding_ && (gainLeft_ > 0.0F || gainRight_ > 0.0F)) {
+            pendingJump_ = requested;  // dip to silence first
+        } else {
+            Seat(requested);
+        }
     }
-    if (!started_) {
-        // Every start rises from silence over the ramp instead of jumping in.
-        gainLeft_ = 0.0F;
-        gainRight_ = 0.0F;
-        started_ = true;
+    if (pendingJump_ >= 0 && gainLeft_ == 0.0F && gainRight_ == 0.0F) {
+        Seat(pendingJump_);
+        pendingJump_ = -1;
     }
-    constexpr uint64_t kOne = uint64_t{1} << 32;
-    const bool looping = looping_.load(std::memory_order_relaxed);
+    constexpr auto kDip = static_cast<int>(kRampFrames);
+    if (pendingJump_ >= 0 && sounding_ && frames > kDip) {
+        // The gain reaches silence within one ramp (it is at most 1): dip there, jump, and rise
+        // in the rest of the block.
+        MixInto(out, kDip, deviceRate, scratch, committed);
+        MixInto(out + 2 * kDip, frames - kDip, deviceRate, scratch, committed);
+        return;
+    }
+    if (!sounding_) {
+        audible_.store(false, std::memory_order_release);
+        return;
+    }
+    constexpr uint64_t kUnit = uint64_t{1} << 32;
+    const bool looping = loopingNow_;
     const auto step = static_cast<uint64_t>(
         std::llround(static_cast<double>(frequency_.load(std::memory_order_relaxed)) /
-                     static_cast<double>(deviceRate) * static_cast<double>(kOne)));
+                     static_cast<double>(deviceRate) * kOne));
     const uint64_t end = static_cast<uint64_t>(frames_) << 32;
     const auto total = static_cast<int64_t>(frames_);
     const float* samples = samples_.get();
     const SincResampler& resampler = SincResampler::Instance();
     const auto startFrame = static_cast<uint32_t>(position_ >> 32);
+
+    // Output frames before the cursor comes within a ramp (and the interpolation's reach) of
+    // the write fence: from there the gain falls to silence, and at the fence the cursor waits.
+    const int64_t fence = fence_.load(std::memory_order_acquire);
+    int audibleFrames = frames;
+    if (fence >= 0) {
+        const double stepFrames = static_cast<double>(step) / kOne;
+        const double ahead = static_cast<double>(fence - lapStart_) -
+                             static_cast<double>(position_) / kOne -
+                             (kRampFrames + 1.0F) * stepFrames - SincResampler::kTaps;
+        const double n = ahead / std::max(stepFrames, 1e-9);
+        audibleFrames = n <= 0.0 ? 0 : (n >= frames ? frames : static_cast<int>(n));
+    }
+
     bool wrapped = false;
     bool ended = false;
     int made = 0;
     for (; made < frames; ++made) {
         const auto whole = static_cast<int64_t>(position_ >> 32);
+        if (fence >= 0 && lapStart_ + whole >= fence) {
+            break;  // nothing written here for this lap yet: wait in silence
+        }
         const auto frac = static_cast<uint32_t>(position_);
         float left = 0.0F;
         float right = 0.0F;
-        if (frac == 0 && step == kOne) {
+        if (frac == 0 && step == kUnit) {
             left = samples[2 * whole];  // the buffer's own rate: the samples themselves
             right = samples[2 * whole + 1];
         } else {
@@ -236,38 +365,90 @@ void SoundBuffer::MixInto(float* out, int frames, uint32_t deviceRate, float* sc
                 break;
             }
             position_ -= end;
+            lapStart_ += total;
             wrapped = true;
         }
     }
     std::fill(scratch + 2 * made, scratch + 2 * frames, 0.0F);
     const auto endFrame = ended ? frames_ : static_cast<uint32_t>(position_ >> 32);
-    if (!notifications_.empty()) {
+    if (!notifications_.empty() && !retired_.load(std::memory_order_relaxed)) {
         FireNotifications(startFrame, endFrame, wrapped && !ended);
     }
     cursorFrame_.store(ended ? 0 : endFrame, std::memory_order_release);
     if (ended) {
         position_ = 0;
-        playing_.store(false, std::memory_order_release);
+    }
+    if (pendingJump_ >= 0) {
+        // The jump lands where it would have, had it been taken when it was asked for.
+        pendingJump_ = (pendingJump_ + (endFrame + frames_ - startFrame) % frames_) % frames_;
     }
 
-    if (EffectChain* chain = chain_.load(std::memory_order_acquire)) {
+    if (EffectChain* chain = chain_.load(std::memory_order_seq_cst)) {
         chain->Process(scratch, frames, static_cast<int>(deviceRate));
     }
 
     float targetLeft = 0.0F;
     float targetRight = 0.0F;
     TargetGains(targetLeft, targetRight);
+    if (pendingJump_ >= 0) {
+        audibleFrames = 0;
+    }
     constexpr float kMaxStep = 1.0F / kRampFrames;
     float gl = gainLeft_;
     float gr = gainRight_;
-    for (int i = 0; i < frames; ++i) {
-        gl += std::clamp(targetLeft - gl, -kMaxStep, kMaxStep);
-        gr += std::clamp(targetRight - gr, -kMaxStep, kMaxStep);
-        out[2 * i] += scratch[2 * i] * gl;
-        out[2 * i + 1] += scratch[2 * i + 1] * gr;
+    if (fade_ == Fade::None && attenuation_ == 0.0F && audibleFrames == frames) {
+        for (int i = 0; i < frames; ++i) {
+            gl += std::clamp(targetLeft - gl, -kMaxStep, kMaxStep);
+            gr += std::clamp(targetRight - gr, -kMaxStep, kMaxStep);
+            out[2 * i] += scratch[2 * i] * gl;
+            out[2 * i + 1] += scratch[2 * i + 1] * gr;
+        }
+    } else {
+        // The fade moves the level in decibels, from silence (attenuation 1) to the volume (0).
+        const float perFrame = std::exp(
+            -1.0F / (static_cast<float>(kFadeSeconds / 3.0) * static_cast<float>(deviceRate)));
+        const float depth =
+            static_cast<float>(volume_.load(std::memory_order_relaxed) - kVolumeMin) / 2000.0F *
+            kLn10;
+        for (int i = 0; i < frames; ++i) {
+            if (fade_ == Fade::In) {
+                attenuation_ *= perFrame;
+                if (attenuation_ <= kFadeEnd) {
+                    attenuation_ = 0.0F;
+                    fade_ = Fade::None;
+                }
+            } else if (fade_ == Fade::Out) {
+                const float rest = (1.0F - attenuation_) * perFrame;
+                attenuation_ = 1.0F - rest;
+                if (rest <= kFadeEnd) {
+                    attenuation_ = 1.0F;
+                    fade_ = Fade::None;
+                }
+            }
+            float level = 1.0F;
+            if (attenuation_ >= 1.0F || i >= audibleFrames) {
+                level = 0.0F;
+            } else if (attenuation_ > 0.0F) {
+                level = std::exp(-depth * attenuation_);
+            }
+            gl += std::clamp(targetLeft * level - gl, -kMaxStep, kMaxStep);
+            gr += std::clamp(targetRight * level - gr, -kMaxStep, kMaxStep);
+            out[2 * i] += scratch[2 * i] * gl;
+            out[2 * i + 1] += scratch[2 * i + 1] * gr;
+        }
     }
     gainLeft_ = gl;
     gainRight_ = gr;
+    if (ended || (attenuation_ >= 1.0F && gl == 0.0F && gr == 0.0F)) {
+        // Stopped: silent now, its position kept for the next start.
+        sounding_ = false;
+        attenuation_ = 0.0F;
+        fade_ = Fade::None;
+        if (ended) {
+            playing_.store(false, std::memory_order_release);
+        }
+    }
+    audible_.store(sounding_, std::memory_order_release);
 }
 
 }  // namespace tev

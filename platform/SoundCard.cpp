@@ -7,46 +7,73 @@ namespace tev {
 
 SoundDevice::~SoundDevice() {
     for (auto& slot : buffers_) {
-        slot.store(nullptr, std::memory_order_release);
+        slot.store(nullptr, std::memory_order_seq_cst);
     }
     card_.epoch().WaitUntilQuiet();
 }
 
 SoundBuffer* SoundDevice::CreateBuffer(uint32_t bytes, uint32_t sampleRate) {
-    for (auto& slot : buffers_) {
-        if (slot.load(std::memory_order_relaxed) == nullptr) {
-            auto buffer = std::make_unique<SoundBuffer>(bytes, sampleRate, card_.epoch());
-            SoundBuffer* raw = buffer.get();
-            owned_.push_back(std::move(buffer));
-            slot.store(raw, std::memory_order_release);
-            return raw;
+    Reap();
+    for (;;) {
+        for (auto& slot : buffers_) {
+            if (slot.load(std::memory_order_relaxed) == nullptr) {
+                auto buffer = std::make_unique<SoundBuffer>(bytes, sampleRate, card_.epoch(),
+                                                            card_.commands());
+                SoundBuffer* raw = buffer.get();
+                owned_.push_back(std::move(buffer));
+                slot.store(raw, std::memory_order_release);
+                return raw;
+            }
         }
+        if (retiring_.empty()) {
+            return nullptr;
+        }
+        // Full, with buffers still fading out (a clock that has not run since): make room.
+        Free(retiring_.front());
+        retiring_.erase(retiring_.begin());
     }
-    return nullptr;
 }
 
-void SoundDevice::DestroyBuffer(SoundBuffer* buffer) {
-    if (buffer == nullptr) {
-        return;
-    }
+void SoundDevice::Free(SoundBuffer* buffer) {
     for (auto& slot : buffers_) {
         if (slot.load(std::memory_order_relaxed) == buffer) {
-            slot.store(nullptr, std::memory_order_release);
+            slot.store(nullptr, std::memory_order_seq_cst);
         }
     }
     card_.epoch().WaitUntilQuiet();
     std::erase_if(owned_, [buffer](const auto& owned) { return owned.get() == buffer; });
 }
 
+void SoundDevice::Reap() {
+    // A card that has stopped for good never finishes a fade.
+    const bool lost = card_.IsLost();
+    std::erase_if(retiring_, [this, lost](SoundBuffer* buffer) {
+        if (buffer->IsAudible() && !lost) {
+            return false;
+        }
+        Free(buffer);
+        return true;
+    });
+}
+
+void SoundDevice::DestroyBuffer(SoundBuffer* buffer) {
+    if (buffer == nullptr) {
+        return;
+    }
+    buffer->Retire();
+    retiring_.push_back(buffer);
+    Reap();
+}
+
 uint32_t SoundDevice::SampleRate() const {
     return card_.sampleRate();
 }
 
-void SoundDevice::Mix(float* out, int frames, float* scratch) noexcept {
+void SoundDevice::Mix(float* out, int frames, float* scratch, uint32_t committed) noexcept {
     std::fill(out, out + 2 * frames, 0.0F);
     for (auto& slot : buffers_) {
-        if (SoundBuffer* buffer = slot.load(std::memory_order_acquire)) {
-            buffer->MixInto(out, frames, card_.sampleRate(), scratch);
+        if (SoundBuffer* buffer = slot.load(std::memory_order_seq_cst)) {
+            buffer->MixInto(out, frames, card_.sampleRate(), scratch, committed);
         }
     }
 }
@@ -72,13 +99,15 @@ SoundDevice* SoundCard::Output(int pair) {
 
 void SoundCard::RenderBlock(float* out, int frames) noexcept {
     epoch_.Enter();
+    // Read once, so that a batch of commands reaches every buffer in the same block.
+    const uint32_t committed = commands_.Committed();
     int done = 0;
     bool clipped = false;
     while (done < frames) {
         const int n = std::min(frames - done, kMaxBlockFrames);
         float* block = out + static_cast<ptrdiff_t>(done) * channels_;
         for (int pair = 0; pair < channels_ / 2; ++pair) {
-            outputs_[pair]->Mix(mix_.data(), n, scratch_.data());
+            outputs_[pair]->Mix(mix_.data(), n, scratch_.data(), committed);
             for (int i = 0; i < n; ++i) {
                 for (int c = 0; c < 2; ++c) {
                     float v = mix_[static_cast<size_t>(2 * i + c)];

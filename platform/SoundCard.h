@@ -29,21 +29,31 @@ class SoundDevice {
 
     // [UI thread] A new silent buffer; nullptr when the device holds kMaxBuffers already.
     SoundBuffer* CreateBuffer(uint32_t bytes, uint32_t sampleRate);
-    // [UI thread] Unhooks the buffer, waits until the audio thread has let go, deletes it.
+    // [UI thread] Takes the buffer away. One that still sounds ramps to silence first and is
+    // deleted by a later call once it has (it sets no notifications meanwhile); one that does
+    // not is unhooked and deleted once the audio thread has let go.
     void DestroyBuffer(SoundBuffer* buffer);
+    // [UI thread] Buffers taken away but still sounding.
+    size_t RetiringCount() const { return retiring_.size(); }
 
     uint32_t SampleRate() const;
     int pair() const { return pair_; }  // 0: front (or the whole card), 1: rear
     SoundCard& card() const { return card_; }
 
-    // [audio thread] Mixes every playing buffer into `out` (interleaved stereo, zeroed first).
-    void Mix(float* out, int frames, float* scratch) noexcept;
+    // [audio thread] Mixes every playing buffer into `out` (interleaved stereo, zeroed first),
+    // with the commands of batches up to `committed`.
+    void Mix(float* out, int frames, float* scratch, uint32_t committed) noexcept;
 
   private:
+    void Free(SoundBuffer* buffer);
+    void Reap();
+
     SoundCard& card_;
     const int pair_;
     std::array<std::atomic<SoundBuffer*>, kMaxBuffers> buffers_{};
-    std::vector<std::unique_ptr<SoundBuffer>> owned_;  // UI thread only
+    // UI thread only.
+    std::vector<std::unique_ptr<SoundBuffer>> owned_;
+    std::vector<SoundBuffer*> retiring_;
 };
 
 // A stream of 2 or 4 channels at one rate, rendered block by block from its outputs.
@@ -66,6 +76,8 @@ class SoundCard {
     // The output on a channel pair: 0 is the front pair (or the whole stereo card), 1 the rear.
     SoundDevice* Output(int pair);
     const RenderEpoch& epoch() const { return epoch_; }
+    // Batches of start and stop commands to the card's buffers (see CommandClock).
+    CommandClock& commands() { return commands_; }
 
     // True once the stream has stopped for good (the device vanished, the server went away).
     bool IsLost() const { return lost_.load(std::memory_order_acquire); }
@@ -87,6 +99,7 @@ class SoundCard {
     uint32_t sampleRate_;
     std::unique_ptr<SoundDevice> outputs_[2];
     RenderEpoch epoch_;
+    CommandClock commands_;
     std::atomic<bool> lost_{false};
     std::atomic<uint64_t> clipped_{0};
     // Audio thread only, allocated once.

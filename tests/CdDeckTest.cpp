@@ -19,7 +19,7 @@ using tev::test::Sample;
 
 namespace {
 
-constexpr size_t kRamp = 256;  // frames a start takes to rise from silence
+constexpr size_t kRamp = test::kFadeInFrames;
 // Track lengths in blocks (588 frames): none a whole number of chunks (2,940 frames).
 constexpr int kBlocks[] = {252, 203, 151};
 

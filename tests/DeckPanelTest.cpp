@@ -196,7 +196,7 @@ TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgain) {
     ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
     EXPECT_FALSE(deck.stoppedAtEnd());
     const auto out = rig.PlaySlots(3);
-    EXPECT_NEAR(tev::test::Sample(out, 1000, 0), 1000 * AppRig::Gain(0.7, 98.0 / 99.0), 0.6)
+    EXPECT_NEAR(tev::test::Sample(out, 3000, 0), 3000 * AppRig::Gain(0.7, 98.0 / 99.0), 0.6)
         << "the track from its start";
 }
 

@@ -14,7 +14,7 @@ using tev::test::Sample;
 
 namespace {
 
-constexpr size_t kRamp = 256;  // frames a volume change or a start takes
+constexpr size_t kRamp = test::kFadeInFrames;
 
 // Frames [from, to) of one output (pair 0: main, 1: monitor) against a file's frames, which
 // started sounding at frame 0 of the render.

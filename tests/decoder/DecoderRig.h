@@ -10,6 +10,10 @@
 namespace tev::test {
 
 // Where scripts/make-fixtures.sh put the encoded test files.
+// Frames a deck's start takes to rise from silence at 44.1 kHz: a 50 ms fade, then the last of
+// it along the gain ramp.
+inline constexpr size_t kFadeInFrames = 2400;
+
 inline std::string Fixture(const std::string& name) {
     const char* dir = std::getenv("TEV_FIXTURES");
     return std::string(dir != nullptr ? dir : "fixtures") + "/" + name;

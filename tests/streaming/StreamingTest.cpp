@@ -12,7 +12,7 @@ using tev::test::StreamRig;
 
 namespace {
 
-constexpr size_t kRamp = 256;  // frames a start takes to rise from silence
+constexpr size_t kRamp = test::kFadeInFrames;
 const double kFullLeftGain = StreamRig::Gain(1.0, 98.0 / 99.0);
 
 // Checks frames [from, to) of a render against the file's frames starting at `fileFrame`, on
@@ -182,34 +182,52 @@ TEST(Streaming, TwoFilesContinueWithoutAGapOrARepeat) {
     EXPECT_EQ(rig.stops, 1);
 }
 
-TEST(Streaming, AStalledUiThreadStopsRefillsAndRestartsTheDeck) {
+TEST(Streaming, AStalledUiThreadIsHeardAsSilenceThenPlayGoesOnNeverAsTheLastLap) {
     StreamRig rig;
-    const auto a = rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    // The left channel of the first lap's chunks is positive and of every later one negative,
+    // so that a sound of the old lap shows at any level, ramps included.
+    constexpr int kLap = static_cast<int>(kDeckSlots);
+    const size_t frames = 300 * kChunkFrames;
+    std::vector<int16_t> a(frames * 2);
+    for (size_t f = 0; f < frames; ++f) {
+        const int sign = f / kChunkFrames < kDeckSlots ? 1 : -1;
+        a[2 * f] = static_cast<int16_t>(sign * static_cast<int>(1000 + f % 20000));
+        a[2 * f + 1] = static_cast<int16_t>(f % 30000);
+    }
+    test::WriteWav(rig.dir + "/a.wav", 2, 16, 44100, test::Bytes(a));
     rig.Load(0, "a.wav");
     rig.engine->StartForward(0);
-    rig.PlaySlots(10);
-    // The UI thread stalls: 30 slots play while no notification is handled.
-    for (int i = 0; i < 30; ++i) {
-        rig.card->Render(static_cast<int>(kChunkFrames));
-    }
-    rig.PlaySlots(1);  // the handler finds its writes behind the play cursor
-    EXPECT_TRUE(rig.main.IsPlayingForward(0)) << "restarted";
-    const int playing = rig.main.ForwardPlaySlot(0);
-    EXPECT_TRUE(rig.engine->CountDataSlots(0) >= 26);
-    // From here the deck plays on in order, from the chunk that was due.
-    const auto out = rig.PlaySlots(20);
-    const size_t frame0 = static_cast<size_t>(playing) * kChunkFrames;
-    double first = At(out, kRamp, 0) / kFullLeftGain;
-    const auto expected = static_cast<int16_t>(first);
-    size_t start = 0;
-    for (size_t f = 0; f < a.size() / 2; ++f) {
-        if (a[2 * f] == expected && f >= frame0) {
-            start = f;
-            break;
+    rig.PlaySlots(kLap + 10);
+    const int written = rig.main.ForwardWriteSlot(0);
+    // The UI thread stalls for 2.7 s: no notification is handled.
+    auto out = rig.card->Render(static_cast<int>(kChunkFrames) * 41);
+    const auto after = rig.PlaySlots(30);
+    out.insert(out.end(), after.begin(), after.end());
+    for (size_t f = 0; f < out.size() / 4; ++f) {
+        for (int channel : {0, 2}) {
+            ASSERT_LE(At(out, f, channel), 0.0) << "the last lap's sound at frame " << f;
         }
     }
-    ASSERT_GT(start, 0U);
-    ExpectFileFrames(out, kRamp, out.size() / 4, a, start, kFullLeftGain);
+    // Silence from where the writes ended until the handler writes again...
+    size_t held = 0;
+    while (held < out.size() / 4 && At(out, held, 0) != 0.0) {
+        ++held;
+    }
+    size_t resumed = held;
+    while (resumed < out.size() / 4 && At(out, resumed, 0) == 0.0) {
+        ++resumed;
+    }
+    EXPECT_EQ((held + kChunkFrames / 2) / kChunkFrames, static_cast<size_t>(written - 10));
+    EXPECT_GE(resumed - held, 41 * kChunkFrames - held);
+    // ...then the deck goes on, on both outputs, from the first chunk it had not written (less
+    // the few frames that the fall to silence skips before it).
+    ASSERT_LT(resumed, out.size() / 4 - kRamp - kChunkFrames);
+    const size_t next = (static_cast<size_t>(written) + kDeckSlots) * kChunkFrames + kRamp;
+    const auto decoded =
+        static_cast<size_t>(std::lround(At(out, resumed + kRamp, 1) / kFullLeftGain));
+    const size_t skipped = (decoded + 30000 - next % 30000) % 30000;
+    EXPECT_LT(skipped, 64U);
+    ExpectFileFrames(out, resumed + kRamp, out.size() / 4, a, next + skipped, kFullLeftGain);
 }
 
 TEST(Streaming, NoAllocationWhileStreaming) {
