@@ -249,8 +249,12 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
     if (n == writeAheadTarget_) {
         ok = FeedForwardChunk(deck);
     } else if (n < writeAheadTarget_) {
-        FeedForwardChunk(deck);
-        ok = FeedForwardChunk(deck);
+        // Two chunks, or as many as bring the normal write-ahead back: wake-ups that several
+        // slot ends collapsed into (a busy UI thread, a high sample rate) must not drain it.
+        const int upTo = std::max(n + 1, std::min(writeAheadTarget_, kWriteAheadNormal));
+        for (int i = n; i <= upTo && ok; ++i) {
+            ok = FeedForwardChunk(deck);
+        }
     }
     if (starved) {
         // Refill past it and the whole write-ahead, and start again from there.

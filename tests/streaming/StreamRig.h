@@ -55,7 +55,12 @@ class StreamRig : public MessageReceiver {
         if (msg == WM_TRACK_ENDED && onTrackEnded) {
             onTrackEnded(static_cast<int>(wParam));
         }
+        // A handler that runs inside another one means a wait that dispatched messages.
+        maxDepth = std::max(maxDepth, ++depth);
+        const auto began = std::chrono::steady_clock::now();
         const LRESULT result = engine->OnAppMessage(msg, wParam, lParam);
+        longestHandler = std::max(longestHandler, std::chrono::steady_clock::now() - began);
+        --depth;
         if (msg == WM_PLAY_FORWARD_NOTIFY) {
             ++forwardNotifications;
             ++forwardByDeck[wParam % kDeckCount];
@@ -71,6 +76,21 @@ class StreamRig : public MessageReceiver {
             ++chunksFilled;
         }
         return result;
+    }
+
+    // A WAV of `frames` frames at `rate` whose left and right samples are `amplitude` times a
+    // sine of `hz` (left) and its negative (right); its samples.
+    std::vector<int16_t> MakeTone(const std::string& name, size_t frames, double hz,
+                                  double amplitude, int rate = 44100) {
+        std::vector<int16_t> tone(frames * 2);
+        for (size_t f = 0; f < frames; ++f) {
+            const auto v =
+                static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * f / rate)));
+            tone[2 * f] = v;
+            tone[2 * f + 1] = static_cast<int16_t>(-v);
+        }
+        WriteWav(dir + "/" + name, 2, 16, rate, Bytes(tone));
+        return tone;
     }
 
     // A WAV of numbered frames (see NumberedFrames); its samples.
@@ -159,6 +179,9 @@ class StreamRig : public MessageReceiver {
     std::array<int, kDeckCount> backwardByDeck{};
     int stops = 0;
     int chunksFilled = 0;
+    int depth = 0;
+    int maxDepth = 0;
+    std::chrono::steady_clock::duration longestHandler{};
     std::string dir;
 };
 

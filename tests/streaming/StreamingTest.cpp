@@ -375,3 +375,174 @@ TEST(Streaming, TenMinutesOfContinuedFilesPlayWithoutUnderrunLossOrStaleAudio) {
     EXPECT_GE(frame, total) << "play stopped early";
     EXPECT_EQ(rig.stops, 1);
 }
+
+// The largest change from one frame to the next on a channel of a render, in 16-bit units.
+static double LargestStep(const std::vector<float>& out, int channel) {
+    double largest = 0.0;
+    for (size_t f = 1; f < out.size() / 4; ++f) {
+        largest = std::max(largest, std::abs(At(out, f, channel) - At(out, f - 1, channel)));
+    }
+    return largest;
+}
+
+TEST(Streaming, BothOutputsOfASplitCardStartTurnRoundAndResumeInTheSameFrame) {
+    StreamRig rig;
+    rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    auto out = rig.PlaySlots(20);
+    size_t first = 0;
+    while (first < out.size() / 4 && At(out, first, 0) == 0.0) {
+        ++first;
+    }
+    ASSERT_LT(first, out.size() / 4);
+    EXPECT_NE(At(out, first, 2), 0.0) << "the monitor starts in the same frame";
+    EXPECT_EQ(At(out, first - 1, 2), 0.0);
+    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
+    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    const auto back = rig.PlaySlots(5);
+    SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
+    SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+    const auto resumed = rig.PlaySlots(5);
+    out.insert(out.end(), back.begin(), back.end());
+    out.insert(out.end(), resumed.begin(), resumed.end());
+    // Both cross faders are at Deck A's end: the two outputs carry the same sound throughout.
+    for (size_t f = 0; f < out.size() / 4; ++f) {
+        ASSERT_EQ(At(out, f, 0), At(out, f, 2)) << "frame " << f;
+        ASSERT_EQ(At(out, f, 1), At(out, f, 3)) << "frame " << f;
+    }
+}
+
+TEST(Streaming, TurningRoundPausingAndResyncingNeverStepFasterThanTheRamp) {
+    StreamRig rig;
+    // 50 Hz at half scale moves at most 114 units a frame; a gain ramp adds at most 64.
+    rig.MakeTone("low.wav", 300 * kChunkFrames, 50.0, 16000.0);
+    constexpr double kAllowed = 114.0 + 16000.0 / 256.0 + 2.0;
+    rig.Load(0, "low.wav");
+    rig.engine->StartForward(0);
+    std::vector<float> out = rig.PlaySlots(20);
+    const auto play = [&](int slots) {
+        const auto more = rig.PlaySlots(slots);
+        out.insert(out.end(), more.begin(), more.end());
+    };
+    for (int turn = 0; turn < 2; ++turn) {  // Rev pressed and let go, twice
+        SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
+        SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+        play(4);
+        SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
+        SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+        play(4);
+    }
+    rig.monitor.SetPlayPosition(0, 9 * kChunkBytes);  // the monitor drifts and is brought back
+    play(3);
+    // A pause while playing backward, as the deck does it.
+    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
+    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    play(3);
+    SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
+    SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
+    play(4);
+    EXPECT_FALSE(rig.main.deckDevice()->deck(0).forwardBuffer->IsAudible());
+    for (int channel = 0; channel < 4; ++channel) {
+        EXPECT_LE(LargestStep(out, channel), kAllowed) << "channel " << channel;
+    }
+}
+
+TEST(Streaming, ADeckPrimedAgainDuringAFadeRebuildsItsBuffersSafely) {
+    StreamRig rig;
+    rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    // As a seek does it: a pause, then the reader primes the ring afresh and the engine prepares
+    // the deck again, while the buffers are still fading in (then out).
+    const auto seek = [&rig] {
+        SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
+        StopReader(0, ReaderKind::File, false);
+        deckEvents[0].deckReadyToPlay.Reset();
+        rig.Load(0, "a.wav");
+    };
+    for (int i = 0; i < 2; ++i) {
+        rig.engine->StartForward(0);
+        rig.card->Render(500);  // inside the start's fade
+        seek();
+        const auto fading = rig.card->Render(static_cast<int>(kChunkFrames));
+        EXPECT_EQ(At(fading, fading.size() / 4 - 1, 0), 0.0) << "the old buffers faded out";
+        EXPECT_FALSE(rig.main.IsPlayingForward(0)) << "new buffers wait for a start";
+    }
+    rig.engine->StartForward(0);
+    rig.PlaySlots(3);
+    seek();  // with the stop's fade under way
+    rig.engine->StartForward(0);
+    const auto out = rig.PlaySlots(3);
+    EXPECT_TRUE(rig.main.IsPlayingForward(0));
+    EXPECT_NE(At(out, out.size() / 4 - 1, 0), 0.0) << "the deck is heard from its new buffers";
+    EXPECT_EQ(rig.maxDepth, 1) << "no handler ran inside another";
+}
+
+TEST(Streaming, ReopeningTheMainOutputWhilePlayingGoesOnFromThePositionHeard) {
+    StreamRig rig;
+    const auto a = rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    rig.PlaySlots(30);
+    const auto heard = static_cast<size_t>(rig.main.ForwardPlayCursor(0) / 4);
+    auto card = std::make_shared<ManualClockCard>(2);
+    rig.engine->SuspendForDeviceChange();
+    rig.main.Open(card, 0, "another");
+    rig.engine->ResumeAfterDeviceChange();
+    EXPECT_TRUE(rig.main.IsPlayingForward(0));
+    const int before = rig.forwardNotifications;
+    std::vector<float> out;
+    for (int slot = 0; slot < 15; ++slot) {  // one second
+        const int handled = rig.forwardNotifications;
+        rig.WaitForReader(0);
+        const auto block = card->Render(static_cast<int>(kChunkFrames));
+        out.insert(out.end(), block.begin(), block.end());
+        rig.card->Render(static_cast<int>(kChunkFrames));
+        rig.pump.PumpUntil([&] { return rig.forwardNotifications > handled; },
+                           std::chrono::seconds(5));
+        rig.pump.DispatchAll();
+    }
+    // One wake-up per slot: the forwarder waits between them.
+    EXPECT_LE(rig.forwardNotifications - before, 16);
+    for (size_t f = kRamp; f < out.size() / 2; ++f) {
+        const size_t at = heard + f;
+        ASSERT_NEAR(out[2 * f] * 32768.0, a[2 * at] * kFullLeftGain, 0.6) << "frame " << f;
+    }
+}
+
+class EndOfTrack : public ::testing::TestWithParam<int> {};
+
+TEST_P(EndOfTrack, PlayStopsAtTheLastSampleWithNothingAfterIt) {
+    StreamRig rig;
+    const int rate = GetParam();
+    const size_t frames = 10 * static_cast<size_t>(rate) + 123;  // ten seconds
+    rig.MakeTone("tone.wav", frames, 441.0, 8000.0, rate);
+    rig.Load(0, "tone.wav");
+    rig.engine->StartForward(0);
+    const size_t end = frames * 44100 / static_cast<size_t>(rate);  // on the card's clock
+    std::vector<float> out;
+    size_t stopped = 0;
+    while (out.size() / 4 < end + 6 * kChunkFrames) {
+        const auto more = rig.PlaySlots(1);
+        out.insert(out.end(), more.begin(), more.end());
+        if (out.size() / 4 < end) {
+            ASSERT_TRUE(rig.main.IsPlayingForward(0)) << "stopped early at " << out.size() / 4;
+        } else if (stopped == 0 && !rig.main.IsPlayingForward(0)) {
+            stopped = out.size() / 4;
+        }
+    }
+    // Within a slot of the track's own rate, and the block this test renders at a time.
+    const size_t slot = kChunkFrames * 44100 / static_cast<size_t>(rate);
+    EXPECT_GT(stopped, 0U);
+    EXPECT_LE(stopped, end + slot + kChunkFrames);
+    EXPECT_EQ(rig.stops, 1);
+    EXPECT_NE(At(out, end - 200, 0), 0.0) << "the end of the track is heard";
+    for (size_t f = end + 16; f < out.size() / 4; ++f) {
+        ASSERT_EQ(At(out, f, 0), 0.0) << "heard after the end, frame " << f;
+    }
+    EXPECT_EQ(rig.maxDepth, 1) << "no handler ran inside another";
+    EXPECT_LT(rig.longestHandler, std::chrono::milliseconds(250));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, EndOfTrack, ::testing::Values(48000, 96000));
