@@ -15,14 +15,6 @@ TEST(KeyboardDevice, PollReportsDownKeysInTableOrderNotPressOrder) {
     EXPECT_EQ(keyboard.PollKeys(), std::string("1&"));
 }
 
-TEST(KeyboardDevice, NavigationKeysReportTheirVirtualKeyCodes) {
-    KeyboardDevice keyboard;
-    for (uint8_t code : {0xD1, 0xC9, 0xC7, 0xCF, 0xD0, 0xCB, 0xCD}) {
-        keyboard.SetKeyState(code, true);
-    }
-    EXPECT_EQ(keyboard.PollKeys(), std::string("\x22!$#(%'"));
-}
-
 TEST(KeyboardDevice, ModifiersOnEitherSide) {
     KeyboardDevice keyboard;
     EXPECT_FALSE(keyboard.IsShiftDown());

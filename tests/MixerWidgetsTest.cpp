@@ -22,7 +22,6 @@
 #include "core/QtMessagePump.h"
 #include "output/CTevCrossFadeCurveGraph.h"
 #include "output/CTevCrossFaderCtrl.h"
-#include "output/CTevNeedle.h"
 #include "playlist/CTevEdit.h"
 #include "thread/TestRig.h"
 
@@ -137,22 +136,6 @@ TEST_F(MixerWidgets, EnterInTheSearchFieldSearchesAndLeavesTheDialogOpen) {
     PressKey(*plain, Qt::Key_Return);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(Taken(mixer).empty());
-}
-
-TEST(Needle, AGreyTrianglePointsRightOnTheButtonColour) {
-    CTevNeedle needle;
-    needle.resize(20, 31);
-    const QImage image = needle.grab().toImage();
-    const QRgb grey = qRgb(192, 192, 192);
-    const QRgb background = needle.palette().color(QPalette::Button).rgb();
-    const int tipRow = 15;
-    EXPECT_EQ(image.pixel(10, tipRow), grey);
-    EXPECT_EQ(image.pixel(17, tipRow), grey);
-    EXPECT_EQ(image.pixel(19, tipRow), qRgb(0, 0, 0)) << "outlined up to the tip";
-    EXPECT_EQ(image.pixel(0, tipRow), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(19, 0), background);
-    EXPECT_EQ(image.pixel(19, 30), background);
-    EXPECT_EQ(image.pixel(15, 5), background);
 }
 
 TEST(CrossFadeCurveGraph, EachDecksCurveIsDrawnInItsColourOnBlack) {

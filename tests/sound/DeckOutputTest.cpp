@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -28,19 +29,41 @@ struct Rig {
 
 }  // namespace
 
-TEST(DeckOutput, VolumeAndPanRules) {
-    EXPECT_EQ(SoundOutput::VolumeFromGain(1.0), 0);
-    EXPECT_EQ(SoundOutput::VolumeFromGain(0.5), -2800);
-    EXPECT_EQ(SoundOutput::VolumeFromGain(0.0001), -10000);
-    EXPECT_EQ(SoundOutput::VolumeFromGain(0.0), -10000);
-    EXPECT_EQ(SoundOutput::VolumeFromGain(0.00011), -5600);  // the bottom of the straight line
-    EXPECT_EQ(SoundOutput::VolumeFromGain(0.9999), static_cast<int32_t>(5600 * 0.9999) - 5600);
-    EXPECT_EQ(SoundOutput::PanFromBalance(0.25), 2500);
-    EXPECT_EQ(SoundOutput::PanFromBalance(-1.0), -10000);
-    EXPECT_EQ(SoundOutput::PanFromBalance(1.0), 10000);
-    EXPECT_EQ(SoundOutput::PanFromBalance(0.0), 0);
-    EXPECT_EQ(SoundOutput::PanFromBalance(-0.33333), -3333);
+struct Heard {
+    double gain;
+    double pan;
+    double left;  // the levels heard for a full-scale chunk, in decibels
+    double right;
+};
+
+class DeckLevel : public ::testing::TestWithParam<Heard> {};
+
+// A deck's level is a straight line in decibels from -56 dB to 0 dB, silence at 0.0001 and
+// below; a pan takes away from the other side.
+TEST_P(DeckLevel, IsHeardAtItsDecibels) {
+    const Heard heard = GetParam();
+    Rig rig;
+    ASSERT_EQ(rig.main.CreateDeckBuffers(0, 44100, true, false), S_OK);
+    const auto chunk = Chunk(32767);
+    for (uint32_t k = 0; k < 4; ++k) {
+        rig.main.WriteForwardChunk(0, chunk.data());
+    }
+    rig.main.SetDeckVolume(0, heard.gain);
+    rig.main.SetDeckPan(0, heard.pan);
+    rig.main.deckDevice()->deck(0).forwardBuffer->Play(true);
+    const auto out = rig.card->Render(4000);
+    const auto decibels = [](float v) { return v <= 0.0F ? -200.0 : 20.0 * std::log10(v); };
+    EXPECT_NEAR(decibels(out[3999 * 4]), heard.left, 0.01);
+    EXPECT_NEAR(decibels(out[3999 * 4 + 1]), heard.right, 0.01);
 }
+
+INSTANTIATE_TEST_SUITE_P(GainsAndPans, DeckLevel,
+                         ::testing::Values(Heard{1.0, 0.0, 0.0, 0.0}, Heard{0.5, 0.0, -28.0, -28.0},
+                                           Heard{0.00011, 0.0, -56.0, -56.0},
+                                           Heard{0.0001, 0.0, -200.0, -200.0},
+                                           Heard{1.0, 0.25, -25.0, 0.0},
+                                           Heard{1.0, -1.0, 0.0, -200.0},
+                                           Heard{0.5, 0.5, -78.0, -28.0}));
 
 TEST(DeckOutput, NewBuffersAreSilentWithTheirCursorsAtZero) {
     Rig rig;
