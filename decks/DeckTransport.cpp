@@ -243,6 +243,7 @@ void DeckTransport::StartPlay() {
     // reader ended without priming it.
     if (SendAppMessage(hMixerWnd, WM_START_FORWARD, WPARAM(deck_)) == 0) {
         Trace("Can't Play, The Deck Is Not Ready", deck_);
+        PlayLost();  // Rev may still be on from play that ended at the end of the track
         return;
     }
     playing_ = true;

@@ -114,7 +114,7 @@ class DeckTransport {
     void Pause(bool noCueReturn);
     void StartPlay();
     void ResumeForward();
-    // Play stopped without the deck asking: Rev goes off.
+    // The deck does not play, though it was asked to: Rev goes off.
     void PlayLost();
     void StopReaderAndClose(bool updateDisplay);
     void ShowEmpty();
