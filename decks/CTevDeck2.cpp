@@ -21,14 +21,10 @@
 #include "controls/CTevButtonCtrl.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
-#include "core/RingProducer.h"
-#include "core/Trace.h"
 #include "decks/CTevCircularChartGraph.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
 #include "input/CdReader.h"
-#include "input/FileThreads.h"
-#include "input/TrackDecoder.h"
 #include "output/CTevNeedle.h"
 
 namespace tev {
@@ -54,6 +50,7 @@ CTevDeck2::CTevDeck2(QWidget* parent) : QDialog(parent) {
             QStringLiteral("Files (*.mp3 *.ogg *.wav *.wma);;All Files (*)"));
     };
     tellUser_ = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+    transport_.SetDisplay(this);
 
     auto* grid = new QGridLayout(this);
 
@@ -185,16 +182,15 @@ CTevDeck2::CTevDeck2(QWidget* parent) : QDialog(parent) {
 
 CTevDeck2::~CTevDeck2() {
     hDeckWnd[deck_].Detach(this);
+    transport_.SetDisplay(nullptr);  // its controls are going: nothing to show
     if (initialised_) {
-        if (playing_) {
-            PlayPause(true);
-        }
-        Unload(false);  // its controls are going: nothing to show
+        transport_.Unload(false);
     }
 }
 
 void CTevDeck2::SetDeck(int deck) {
     deck_ = deck;
+    transport_.SetDeck(deck);
     setWindowTitle(deck == 0 ? QStringLiteral("Deck A") : QStringLiteral("Deck B"));
     FillChooser();
     OnChooserSelection();
@@ -204,7 +200,6 @@ void CTevDeck2::SetDeck(int deck) {
     rwnd_->SetDeck(deck);
 
     tempoSlider_->setRange(-kTempoRange, kTempoRange);
-    tempo_.Set(0.0);
     PostAppMessage(hMainWnd, WM_SYNC_TEMPO_SLIDER, WPARAM(deck));
 
     positionSlider_->SetDeck(deck);
@@ -239,18 +234,19 @@ QString CTevDeck2::TempoText(double tempo) {
     return QString::fromLatin1(text);
 }
 
-uint32_t CTevDeck2::TempoRate(uint32_t sampleRate, double tempo) {
-    const double r = sampleRate;
-    return static_cast<uint32_t>(std::max(0.0, std::trunc(r + r * tempo / 100)));
-}
-
 QString CTevDeck2::NowPlayingText() const {
-    return CTevTrackNameIndicator::NowPlayingText(title_, QString::fromStdString(filePath_));
+    return CTevTrackNameIndicator::NowPlayingText(transport_.title(),
+                                                  QString::fromStdString(transport_.filePath()));
 }
 
 void CTevDeck2::ShowTime(double seconds) {
     timeText_ = FormatTime(seconds);
     PostAppMessage(hMainWnd, WM_SHOW_ELAPSED, WPARAM(deck_));
+}
+
+void CTevDeck2::ShowLength() {
+    lengthText_ = FormatTime(transport_.lengthSeconds());
+    PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
 }
 
 // ---- The chooser ----
@@ -272,13 +268,8 @@ void CTevDeck2::FillChooser() {
 void CTevDeck2::OnChooserSelection() {
     const int index = chooser_->currentIndex();
     if (index == kChooserNothing) {
-        cueEngaged_ = false;
-        if (playing_) {
-            PlayPause(true);
-        }
-        Unload();
+        transport_.Unload();
         comboText_ = chooser_->itemText(index);
-        ShowEmpty();
         FillChooser();
         SendAppMessage(hMixerWnd, WM_DECK_EMPTIED, WPARAM(deck_));
     } else if (index == kChooserBrowse) {
@@ -289,20 +280,6 @@ void CTevDeck2::OnChooserSelection() {
             tellUser_(QStringLiteral("No audio CD could be read from %1").arg(drive));
         }
     }
-}
-
-void CTevDeck2::ShowEmpty() {
-    source_ = kSourceNone;
-    ShowTime(0.0);
-    position_.Set(0.0);
-    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-    // An empty deck names nothing.
-    title_.clear();
-    filePath_.clear();
-    lengthSeconds_ = 0.0;
-    lengthText_ = FormatTime(0.0);
-    PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
-    PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
 }
 
 void CTevDeck2::Browse() {
@@ -333,37 +310,17 @@ void CTevDeck2::Browse() {
     SendAppMessage(hMixerWnd, WM_FILE_DIALOG_CLOSED, 0);
 }
 
-void CTevDeck2::Unload(bool updateDisplay) {
-    if (source_ == kSourceCd) {
-        StopReader(deck_, ReaderKind::Cd, updateDisplay);
-        Cd().Close(deck_);
-        SendAppMessage(hMixerWnd, WM_CD_CLOSED, WPARAM(deck_));
-    } else if (source_ == kSourceFile) {
-        StopReader(deck_, ReaderKind::File, updateDisplay);
-        trackDecoder[deck_].Close();
-    }
-}
-
 // ---- Loading ----
 
 bool CTevDeck2::LoadFile(const std::string& path) {
-    if (playing_) {
-        PlayPause(true);
-    }
-    Unload();
-    if (!OpenFileIntoDeck(deck_, path)) {
-        ShowEmpty();
-        chooser_->setCurrentIndex(kChooserNothing);
+    if (!transport_.LoadFile(path)) {
+        if (transport_.source() == DeckTransport::kSourceNone) {
+            chooser_->setCurrentIndex(kChooserNothing);
+        }
         return false;
     }
-    stoppedAtEnd_ = false;
-    ShowTrackChange(path);
-    ShowTime(lengthSeconds_);  // the length first; the elapsed time follows
+    ShowLoadedFile(path);
     StartTimer(kTimerShowElapsed, 3000);
-    source_ = kSourceFile;
-    position_.Set(0.0);
-    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-    readerThread_ = StartFileReader(deck_);
     return true;
 }
 
@@ -376,10 +333,6 @@ bool CTevDeck2::LoadCdImage(const std::string& cuePath) {
 }
 
 bool CTevDeck2::LoadCdDrive(int drive) {
-    if (playing_) {
-        PlayPause(true);
-    }
-    Unload();
     const QString name = QString::fromStdString(Cd().DriveNameAt(drive));
     FillChooser();
     // The drives follow the two fixed entries, whose item data may equal a drive's index.
@@ -387,62 +340,30 @@ bool CTevDeck2::LoadCdDrive(int drive) {
     for (int i = kChooserBrowse + 1; i < chooser_->count() && entry < 0; ++i) {
         entry = chooser_->itemData(i).toUInt() == static_cast<uint32_t>(drive) ? i : -1;
     }
-    if (entry < 0 || !OpenCdIntoDeck(deck_, drive)) {
-        ShowEmpty();
+    if (entry < 0) {
+        transport_.Unload();
+        return false;
+    }
+    if (!transport_.LoadCdDrive(drive)) {
         return false;
     }
     chooser_->setCurrentIndex(entry);
     comboText_ = name;
-    stoppedAtEnd_ = false;
-    cdTrackCount_ = Cd().TrackCount(deck_);
-    filePath_ = name.toStdString();
-    title_.clear();
-    PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
-    SelectCdTrack(1);
-    ShowTime(Cd().DiscLength(deck_));  // the disc's length first
     StartTimer(kTimerDiscLength, 2000);
-    source_ = kSourceCd;
-    position_.Set(0.0);
-    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-    readerThread_ = StartCdReader(deck_);
     SendAppMessage(hMixerWnd, WM_TRACK_LOADED, WPARAM(deck_), 1);
-    for (int track = 2; track <= cdTrackCount_; ++track) {
-        pendingEntry_ = filePath_;
+    for (int track = 2; track <= transport_.cdTrackCount(); ++track) {
+        pendingEntry_ = transport_.filePath();
         SendAppMessage(hMixerWnd, WM_APPEND_PENDING_ENTRY, WPARAM(deck_), LPARAM(track));
     }
     return true;
 }
 
-void CTevDeck2::SelectCdTrack(int track) {
-    cueEngaged_ = false;
-    cdTrack_ = track;
-    lengthSeconds_ = Cd().TrackLength(deck_, track);
-    lengthText_ = FormatTime(lengthSeconds_);
-    PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
-}
-
-void CTevDeck2::LoadCdTrack(int track) {
-    if (source_ != kSourceCd || !Cd().IsOpen(deck_)) {
-        return;  // only a track of the CD this deck holds
-    }
-    if (playing_) {
-        PlayPause(true);
-    }
-    StopReader(deck_, ReaderKind::Cd, true);
-    stoppedAtEnd_ = false;
-    SelectCdTrack(track);
-    Cd().JumpToTrack(deck_, track);
-    position_.Set(0.0);
-    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-    readerThread_ = StartCdReader(deck_);
-}
-
-uint32_t CTevDeck2::SourceRate() const {
-    return source_ == kSourceCd ? 44100 : trackDecoder[deck_].SampleRate();
-}
-
 void CTevDeck2::ShowTrackChange(const std::string& path) {
-    cueEngaged_ = false;
+    transport_.ShowTrackChange(path);
+    ShowLoadedFile(path);
+}
+
+void CTevDeck2::ShowLoadedFile(const std::string& path) {
     if (path.empty()) {
         return;
     }
@@ -455,162 +376,9 @@ void CTevDeck2::ShowTrackChange(const std::string& path) {
     chooser_->addItem(entry, kLoadedFileEntry);
     chooser_->setCurrentIndex(chooser_->count() - 1);
     comboText_ = entry;
-    title_ = QString::fromStdString(trackDecoder[deck_].GetTitle());
-    filePath_ = path;
-    PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
-    lengthSeconds_ = trackDecoder[deck_].GetDuration();
-    lengthText_ = FormatTime(lengthSeconds_);
-    PostAppMessage(hMainWnd, WM_SHOW_LENGTH, WPARAM(deck_));
-}
-
-void CTevDeck2::MarkReady() {
-    readerThread_.SetPriority(kPriorityBelowNormal);
-    SendAppMessage(hMainWnd, WM_DECK_READER_STATE, WPARAM(deck_), 1);
-    // The buffers were made anew at the track's own rate: the tempo applies to them too.
-    if (tempo_.Get() != 0.0) {
-        const uint32_t rate = TempoRate(SourceRate(), tempo_.Get());
-        SendAppMessage(hMixerWnd, WM_SET_FREQUENCY, WPARAM(deck_), LPARAM(rate));
-    }
-    deckEvents[deck_].deckReadyToPlay.Set();
-}
-
-// ---- Transport ----
-
-void CTevDeck2::PlayPause(bool noCueReturn) {
-    if (source_ == kSourceNone) {
-        return;
-    }
-    if (playing_) {
-        pausing_ = true;
-        SendAppMessage(hMainWnd, WM_ENABLE_REV, WPARAM(deck_), 0);
-        if (playingBackward_) {
-            // Back to forward play at the point backward play reached, so that the pause
-            // silences the deck and play later continues from there.
-            SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, WPARAM(deck_));
-            SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, WPARAM(deck_));
-            playingBackward_ = false;
-        }
-        SendAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck_));
-        playing_ = false;
-        if (!noCueReturn && cueEngaged_ && lengthSeconds_ > 0) {
-            draggingPosition_ = true;
-            position_.Set(cuePointSeconds_ / lengthSeconds_);
-            PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-            ApplyPosition();
-            atCuePoint_ = true;
-            ShowTime(cuePointSeconds_);
-        }
-        pausing_ = false;
-        return;
-    }
-    if (stoppedAtEnd_) {
-        // The track has played out: play starts it again from the top.
-        position_.Set(0.0);
-        PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-        ApplyPosition();
-    }
-    StartTimer(kTimerStartPlay, 1);
-}
-
-void CTevDeck2::PlayBackward() {
-    Trace("Enter: PlayBackward", deck_);
-    if (!playingBackward_) {
-        startingBackward_ = true;
-        SendAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck_));
-        SendAppMessage(hMixerWnd, WM_START_BACKWARD, WPARAM(deck_));
-        playingBackward_ = true;
-        startingBackward_ = false;
-    }
-    Trace("Leave: PlayBackward", deck_);
-}
-
-void CTevDeck2::PlayResumeAfterBackward() {
-    Trace("Enter: PlayResumeAfterBackward", deck_);
-    StartTimer(kTimerResumeForward, 1);
-    Trace("Leave: PlayResumeAfterBackward", deck_);
-}
-
-void CTevDeck2::SeekTo(double fraction) {
-    draggingPosition_ = true;
-    position_.Set(fraction);
-    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-    ApplyPosition();
-}
-
-void CTevDeck2::ApplyPosition() {
-    const bool wasPlaying = playing_;
-    if (playing_) {
-        PlayPause(true);
-    }
-    // Winding past either end of the track lands on that end.
-    const double fraction =
-        std::isnan(position_.Get()) ? 0.0 : std::clamp(position_.Get(), 0.0, 1.0);
-    position_.Set(fraction);
-    if (source_ == kSourceFile) {
-        StopReader(deck_, ReaderKind::File, true);
-        if (!trackDecoder[deck_].IsOpen()) {
-            trackDecoder[deck_].Open(filePath_);  // the decoder closes at the end of the track
-        }
-        trackDecoder[deck_].Seek(fraction);
-        readerThread_ = StartFileReader(deck_);
-        elapsedSeconds_ = fraction * lengthSeconds_;
-    } else if (source_ == kSourceCd) {
-        StopReader(deck_, ReaderKind::Cd, true);
-        // Within the track the deck sounds, which the reader, ahead of it, may have left.
-        Cd().JumpToTrack(deck_, cdTrack_);
-        Cd().SeekInTrack(deck_, fraction * lengthSeconds_);
-        readerThread_ = StartCdReader(deck_);
-        elapsedSeconds_ = fraction * lengthSeconds_;
-    }
-    if (wasPlaying) {
-        PlayPause(true);
-    }
-    draggingPosition_ = false;
-}
-
-void CTevDeck2::StopAtEnd() {
-    // The queue takes every post while the program runs.
-    PostAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck_));
-    playing_ = false;
-    stoppedAtEnd_ = true;
 }
 
 // ---- Display from play ----
-
-void CTevDeck2::UpdateElapsed(uint32_t bytesAhead) {
-    if (atCuePoint_ || draggingPosition_ || source_ == kSourceNone) {
-        return;
-    }
-    uint64_t queued = 0;
-    const DeckRing& ring = deckRing[deck_];
-    for (uint32_t i = 0; i < kRingChunks; ++i) {
-        queued += ring.chunkFilled[i].load(std::memory_order_relaxed) != 0 ? kChunkBytes : 0;
-    }
-    // The ring and the buffers hold 16-bit stereo at the source's rate, whatever the file's
-    // own format.
-    const uint32_t rate = SourceRate();
-    const double buffered =
-        rate > 0 ? static_cast<double>(bytesAhead + queued) / rate / kBytesPerFrame : 0.0;
-    if (source_ == kSourceCd) {
-        // The reader may already be in a later track: count from where the sounding track starts.
-        elapsedSeconds_ = Cd().Position(deck_) - buffered - Cd().TrackStart(deck_, cdTrack_);
-    } else {
-        // The decoder closes once it has read the last of the file; the reader is then at its
-        // end.
-        const TrackDecoder& decoder = trackDecoder[deck_];
-        const double readerSeconds = decoder.IsOpen() ? decoder.GetPosition() : lengthSeconds_;
-        elapsedSeconds_ = readerSeconds - buffered;
-    }
-    ShowTime(elapsedSeconds_);
-}
-
-void CTevDeck2::UpdatePositionFromElapsed() {
-    if (draggingPosition_ || lengthSeconds_ <= 0) {
-        return;
-    }
-    position_.Set(std::clamp(elapsedSeconds_ / lengthSeconds_, 0.0, 1.0));
-    PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-}
 
 void CTevDeck2::StepRotation(int direction) {
     if (direction > 0) {
@@ -625,12 +393,7 @@ void CTevDeck2::StepRotation(int direction) {
 // ---- Tempo ----
 
 void CTevDeck2::SetTempo(double tempo) {
-    tempo_.Set(tempo);
-    const uint32_t sourceRate = SourceRate();
-    if (sourceRate > 0) {
-        SendAppMessage(hMixerWnd, WM_SET_FREQUENCY, WPARAM(deck_),
-                       LPARAM(TempoRate(sourceRate, tempo)));
-    }
+    transport_.SetTempo(tempo);
     tempoText_ = TempoText(tempo);
     PostAppMessage(hMainWnd, WM_SHOW_TEMPO_TEXT, WPARAM(deck_));
 }
@@ -645,7 +408,7 @@ void CTevDeck2::OnTempoUpDown(int delta) {
 }
 
 void CTevDeck2::OnTempoReset() {
-    tempo_.Set(0.0);
+    transport_.SetTempo(0.0);
     PostAppMessage(hMainWnd, WM_SYNC_TEMPO_SLIDER, WPARAM(deck_));
 }
 
@@ -653,27 +416,22 @@ void CTevDeck2::OnTempoReset() {
 
 void CTevDeck2::OnCueClicked(bool checked) {
     if (checked) {
-        cueEngaged_ = true;
-        if (chooser_->currentIndex() != kChooserNothing) {
-            cuePointSeconds_ = elapsedSeconds_;
-            ShowTime(cuePointSeconds_);
+        if (transport_.EngageCue()) {
+            ShowTime(transport_.cuePointSeconds());
             StartTimer(kTimerCueBlink, 300);
         } else {
-            cueEngaged_ = false;
-            PostAppMessage(hMainWnd, WM_SHOW_CUE_STATE, WPARAM(deck_));
+            PostAppMessage(hMainWnd, WM_SHOW_CUE_STATE, WPARAM(deck_));  // clears the box
         }
         return;
     }
-    cueEngaged_ = false;
-    cuePointSeconds_ = 0.0;
+    transport_.ReleaseCue();
     StopTimer(kTimerCueBlink);
     blinkCount_ = 0;
-    atCuePoint_ = false;
     PostAppMessage(hMainWnd, WM_BLINK_ELAPSED, WPARAM(deck_));
 }
 
 void CTevDeck2::StartWinding(int timer) {
-    draggingPosition_ = true;
+    transport_.BeginPositionChange();
     StartTimer(timer, 200);
 }
 
@@ -682,20 +440,20 @@ void CTevDeck2::StopWinding(int timer) {
         return;  // a release without its press
     }
     StopTimer(timer);
-    ApplyPosition();
+    transport_.ApplyPosition();
 }
 
 void CTevDeck2::OnPositionSliderMoved(int value) {
-    if (!draggingPosition_) {
+    if (!transport_.positionChanging()) {
         return;
     }
-    position_.Set(static_cast<double>(value) / kPositionRange);
-    ShowTime(position_.Get() * lengthSeconds_);
+    transport_.SetPendingPosition(static_cast<double>(value) / kPositionRange);
+    ShowTime(transport_.position() * transport_.lengthSeconds());
 }
 
 void CTevDeck2::OnPositionSliderReleased() {
-    position_.Set(static_cast<double>(positionSlider_->value()) / kPositionRange);
-    ApplyPosition();
+    transport_.SetPendingPosition(static_cast<double>(positionSlider_->value()) / kPositionRange);
+    transport_.ApplyPosition();
 }
 
 // ---- Messages and timers ----
@@ -703,8 +461,8 @@ void CTevDeck2::OnPositionSliderReleased() {
 LRESULT CTevDeck2::OnAppMessage(uint32_t msg, WPARAM /*wParam*/, LPARAM /*lParam*/) {
     switch (msg) {
         case WM_FADER_START:
-            if (!playing_) {
-                PlayPause(false);
+            if (!transport_.IsPlaying()) {
+                transport_.PlayPause(false);
             }
             break;
         case WM_FFWD_PRESSED:
@@ -720,29 +478,29 @@ LRESULT CTevDeck2::OnAppMessage(uint32_t msg, WPARAM /*wParam*/, LPARAM /*lParam
             StopWinding(kTimerRewind);
             break;
         case WM_REV_PRESSED:
-            PlayBackward();
+            transport_.PlayBackward();
             break;
         case WM_REV_RELEASED:
-            PlayResumeAfterBackward();
+            transport_.PlayResumeAfterBackward();
             break;
         case WM_CHART_TURNED_BACKWARD:
-            if (playing_) {
-                PlayBackward();
+            if (transport_.IsPlaying()) {
+                transport_.PlayBackward();
             }
             break;
         case WM_CHART_TURNED_FORWARD:
         case WM_CHART_RELEASED:
-            if (playing_) {
-                PlayResumeAfterBackward();
+            if (transport_.IsPlaying()) {
+                transport_.PlayResumeAfterBackward();
             } else {
-                PlayPause(true);
+                transport_.PlayPause(true);
             }
             break;
         case WM_POSITION_PRESSED:
             // The press is posted before the slider handles it; a click already released
             // must not leave the deck believing the slider is held.
             if (positionSlider_->isSliderDown()) {
-                draggingPosition_ = true;
+                transport_.BeginPositionChange();
             }
             break;
         default:
@@ -761,55 +519,23 @@ void CTevDeck2::StopTimer(int id) {
 
 void CTevDeck2::OnTimer(int id) {
     switch (id) {
-        case kTimerStartPlay:
-            if (pausing_) {
-                Trace("Can't Play Yet, Still Pausing", deck_);
-                return;
-            }
-            StopTimer(id);
-            stoppedAtEnd_ = false;
-            SendAppMessage(hMixerWnd, WM_START_FORWARD, WPARAM(deck_));
-            playing_ = true;
-            PostAppMessage(hMainWnd, WM_ENABLE_REV, WPARAM(deck_), 1);
-            atCuePoint_ = false;
-            PostAppMessage(hMainWnd, WM_BLINK_ELAPSED, WPARAM(deck_));
-            break;
-        case kTimerResumeForward:
-            if (startingBackward_) {
-                Trace("Can't Play Forward Yet, Still Playing Backward", deck_);
-                return;
-            }
-            StopTimer(id);
-            if (!playingBackward_) {
-                Trace("Can't Resume Playing Forward, Not Playing Backward", deck_);
-                return;
-            }
-            SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, WPARAM(deck_));
-            SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, WPARAM(deck_));
-            playingBackward_ = false;
-            Trace("Play Resume After Backward Message Sent", deck_);
-            break;
         case kTimerCueBlink:
-            atCuePoint_ = !atCuePoint_;
+            transport_.SetAtCuePoint(!transport_.atCuePoint());
             PostAppMessage(hMainWnd, WM_BLINK_ELAPSED, WPARAM(deck_));
-            ShowTime(cuePointSeconds_);
+            ShowTime(transport_.cuePointSeconds());
             if (++blinkCount_ > kCueBlinkTicks) {
                 StopTimer(id);
                 blinkCount_ = 0;
-                atCuePoint_ = !playing_ && cueEngaged_;
-                if (atCuePoint_) {
-                    ShowTime(cuePointSeconds_);
+                transport_.SetAtCuePoint(!transport_.IsPlaying() && transport_.cueEngaged());
+                if (transport_.atCuePoint()) {
+                    ShowTime(transport_.cuePointSeconds());
                 }
                 PostAppMessage(hMainWnd, WM_BLINK_ELAPSED, WPARAM(deck_));
             }
             break;
         case kTimerFastForward:
         case kTimerRewind:
-            if (lengthSeconds_ > 0) {
-                const double step = 1.0 / lengthSeconds_;
-                position_.Set(position_.Get() + (id == kTimerFastForward ? step : -step));
-                PostAppMessage(hMainWnd, WM_SYNC_POSITION_SLIDER, WPARAM(deck_));
-            }
+            transport_.WindBy(id == kTimerFastForward ? 1.0 : -1.0);  // a second of track a tick
             break;
         case kTimerDiscLength:
             StopTimer(id);

@@ -7,9 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "output/BoundedValue.h"
+#include "decks/DeckTransport.h"
 #include "platform/MessageLayer.h"
-#include "platform/WorkerThread.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -29,19 +28,22 @@ class CTevTrackNameIndicator;
 
 // The panel of one deck: chooses what the deck plays, starts and pauses it, plays it backward
 // while Rev is held or the disc is dragged back, winds, seeks, keeps a cue point, sets the tempo
-// and shows the time, the length and the name of what plays. It streams nothing itself: it runs
-// the deck's reader and asks the mixer (synchronously) to start and stop play; display updates
-// go through the main window (posted). [UI thread] everything.
-class CTevDeck2 : public QDialog, public MessageReceiver {
+// and shows the time, the length and the name of what plays. Its DeckTransport does the deck's
+// work (the reader, the play state, the requests to the mixer); the panel turns its controls and
+// timers into transport operations and shows what the transport reports. Display updates go
+// through the main window (posted). [UI thread] everything.
+class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
   public:
-    enum Source { kSourceCd = 0, kSourceFile = 1, kSourceNone = 2 };
+    enum Source {
+        kSourceCd = DeckTransport::kSourceCd,
+        kSourceFile = DeckTransport::kSourceFile,
+        kSourceNone = DeckTransport::kSourceNone,
+    };
     // Timers by their number; each tick runs OnTimer with it.
     enum Timer {
         kTimerDiscLength = 0,
         kTimerCueBlink = 1,
         kTimerFastForward = 2,
-        kTimerStartPlay = 5,
-        kTimerResumeForward = 6,
         kTimerRewind = 7,
         kTimerShowElapsed = 10,
         kTimerCount = 11,
@@ -54,14 +56,15 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
 
     void SetDeck(int deck);
     int deck() const { return deck_; }
+    DeckTransport& transport() { return transport_; }
 
     // Transport.
-    bool IsPlaying() const { return playing_; }
+    bool IsPlaying() const { return transport_.IsPlaying(); }
     // Starts play, or pauses it; a pause with noCueReturn false and the cue engaged goes back
     // to the cue point.
-    void PlayPause(bool noCueReturn);
-    void PlayBackward();
-    void PlayResumeAfterBackward();
+    void PlayPause(bool noCueReturn) { transport_.PlayPause(noCueReturn); }
+    void PlayBackward() { transport_.PlayBackward(); }
+    void PlayResumeAfterBackward() { transport_.PlayResumeAfterBackward(); }
     // Loads a sound file; false when the decoder does not recognise it (the deck is then empty).
     bool LoadFile(const std::string& path);
     // Loads the disc in a drive of the CD list, at its first track; false when no audio disc
@@ -71,42 +74,42 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     bool LoadCdImage(const std::string& cuePath);
     static bool IsCdImage(const std::string& path);
     // Plays a track of the loaded CD from its start (a CD entry of the play list).
-    void LoadCdTrack(int track);
-    void SeekTo(double fraction);
-    void ApplyPosition();
+    void LoadCdTrack(int track) { transport_.LoadCdTrack(track); }
+    void SeekTo(double fraction) { transport_.SeekTo(fraction); }
+    void ApplyPosition() { transport_.ApplyPosition(); }
 
     // Called by the mixer while the deck streams.
-    void MarkReady();
-    void StopAtEnd();
+    void MarkReady() { transport_.MarkReady(); }
+    void StopAtEnd() { transport_.StopAtEnd(); }
     void ShowTrackChange(const std::string& path);
-    void SelectCdTrack(int track);
-    void UpdateElapsed(uint32_t bytesAhead);
-    void UpdatePositionFromElapsed();
+    void SelectCdTrack(int track) { transport_.SelectCdTrack(track); }
+    void UpdateElapsed(uint32_t bytesAhead) { transport_.UpdateElapsed(bytesAhead); }
+    void UpdatePositionFromElapsed() { transport_.UpdatePositionFromElapsed(); }
     void StepRotation(int direction);
     void SetTempo(double tempo);
 
-    const QString& GetTitle() const { return title_; }
-    double GetLengthSeconds() const { return lengthSeconds_; }
-    const std::string& GetFilePath() const { return filePath_; }
-    int GetCdTrack() const { return cdTrack_; }
+    const QString& GetTitle() const { return transport_.title(); }
+    double GetLengthSeconds() const { return transport_.lengthSeconds(); }
+    const std::string& GetFilePath() const { return transport_.filePath(); }
+    int GetCdTrack() const { return transport_.cdTrack(); }
     // The rate of the deck's audio: the file's, or a CD's 44,100 Hz.
-    uint32_t SourceRate() const;
+    uint32_t SourceRate() const { return transport_.SourceRate(); }
     const std::string& GetPendingEntry() const { return pendingEntry_; }
-    int source() const { return source_; }
+    int source() const { return transport_.source(); }
 
     LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;
     void OnTimer(int id);
     bool IsTimerRunning(int id) const { return timers_[id].isActive(); }
 
     // State the main window shows in the controls.
-    bool cueEngaged() const { return cueEngaged_; }
-    bool atCuePoint() const { return atCuePoint_; }
-    bool playingBackward() const { return playingBackward_; }
-    bool stoppedAtEnd() const { return stoppedAtEnd_; }
-    double elapsedSeconds() const { return elapsedSeconds_; }
-    double cuePointSeconds() const { return cuePointSeconds_; }
-    double position() const { return position_.Get(); }
-    double tempo() const { return tempo_.Get(); }
+    bool cueEngaged() const { return transport_.cueEngaged(); }
+    bool atCuePoint() const { return transport_.atCuePoint(); }
+    bool playingBackward() const { return transport_.playingBackward(); }
+    bool stoppedAtEnd() const { return transport_.stoppedAtEnd(); }
+    double elapsedSeconds() const { return transport_.elapsedSeconds(); }
+    double cuePointSeconds() const { return transport_.cuePointSeconds(); }
+    double position() const { return transport_.position(); }
+    double tempo() const { return transport_.tempo(); }
     const QString& timeText() const { return timeText_; }
     const QString& lengthText() const { return lengthText_; }
     const QString& tempoText() const { return tempoText_; }
@@ -137,7 +140,9 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     // The tempo as the label shows it: one decimal and a percent sign, within +-50.
     static QString TempoText(double tempo);
     // The playback rate of a source rate at a tempo in percent.
-    static uint32_t TempoRate(uint32_t sampleRate, double tempo);
+    static uint32_t TempoRate(uint32_t sampleRate, double tempo) {
+        return DeckTransport::TempoRate(sampleRate, tempo);
+    }
 
     // What "Browse..." asks the user: the chosen files, none when cancelled. A file dialog by
     // default.
@@ -154,9 +159,8 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     void FillChooser();
     void OnChooserSelection();
     void Browse();
-    void Unload(bool updateDisplay = true);
-    // Shows a deck with nothing loaded.
-    void ShowEmpty();
+    // Names a loaded file in the chooser.
+    void ShowLoadedFile(const std::string& path);
     void StartTimer(int id, int milliseconds);
     void StopTimer(int id);
     void OnCueClicked(bool checked);
@@ -167,7 +171,8 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     void OnTempoReset();
     void StartWinding(int timer);
     void StopWinding(int timer);
-    void ShowTime(double seconds);
+    void ShowTime(double seconds) override;
+    void ShowLength() override;
 
     // Controls.
     QComboBox* chooser_ = nullptr;
@@ -192,35 +197,16 @@ class CTevDeck2 : public QDialog, public MessageReceiver {
     QTimer timers_[kTimerCount];
 
     // State.
-    int source_ = kSourceNone;
-    bool cueEngaged_ = false;
-    double elapsedSeconds_ = 0.0;
+    DeckTransport transport_;
     int rotationIndex_ = 0;
-    BoundedValue tempo_{0.0, -1, 1};
-    BoundedValue position_{0.0, -1, 1};
     QString comboText_;
-    int cdTrackCount_ = 0;
-    int cdTrack_ = 0;
     int blinkCount_ = 0;
-    double cuePointSeconds_ = 0.0;
-    bool atCuePoint_ = false;
     int deck_ = 0;
     bool initialised_ = false;
-    bool playing_ = false;
-    bool playingBackward_ = false;
-    bool stoppedAtEnd_ = false;
     QString tempoText_ = QStringLiteral("0.0 %");
     QString timeText_ = QStringLiteral("00:00:00");
-    QString title_;
-    double lengthSeconds_ = 0.0;
     QString lengthText_ = QStringLiteral("00:00:00");
-    std::string filePath_;
     std::string pendingEntry_;
-    bool draggingPosition_ = false;
-    WorkerThread readerThread_;
-    bool startingBackward_ = false;
-    bool pausing_ = false;
-    bool refilling_ = false;
 
     std::function<QStringList()> chooseFiles_;
     std::function<void(const QString&)> tellUser_;

@@ -346,4 +346,12 @@ WorkerThread StartCdReader(int deck) {
     return StartReader(deck, ReaderKind::Cd, [deck] { ThreadCdReadForward(deck); });
 }
 
+WorkerThread StartCdReader(int deck, int track, double seconds) {
+    return StartReader(deck, ReaderKind::Cd, [deck, track, seconds] {
+        Cd().JumpToTrack(deck, track);
+        Cd().SeekInTrack(deck, seconds);
+        ThreadCdReadForward(deck);
+    });
+}
+
 }  // namespace tev

@@ -23,7 +23,8 @@ inline constexpr uint32_t kCdBytesPerSecond = 176400;
 // its own open disc and read position.
 //
 // [UI thread] the drive list, Open and Close (or the deck's open thread while the UI thread
-// waits for it), and the position setters while the deck's reader is stopped.
+// waits for it), and the position setters while the deck's reader is stopped (or that reader
+// itself, before its first read).
 // [reader thread] Read. [any thread] the queries.
 class CdReader {
   public:
@@ -102,5 +103,8 @@ uint32_t ThreadCdReadForward(int deck);
 bool OpenCdIntoDeck(int deck, int driveIndex);
 // [UI thread] Starts the deck's CD reader from its read position.
 WorkerThread StartCdReader(int deck);
+// [UI thread] Starts the deck's CD reader at `seconds` into `track`; the reader moves there
+// itself before its first read.
+WorkerThread StartCdReader(int deck, int track, double seconds);
 
 }  // namespace tev

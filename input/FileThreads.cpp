@@ -1,5 +1,7 @@
 #include "input/FileThreads.h"
 
+#include <utility>
+
 #include "core/RingProducer.h"
 #include "input/TrackDecoder.h"
 
@@ -55,6 +57,18 @@ bool OpenFileIntoDeck(int deck, const std::string& path) {
 
 WorkerThread StartFileReader(int deck) {
     return StartReader(deck, ReaderKind::File, [deck] { ThreadFileReadForward(deck); });
+}
+
+WorkerThread StartFileReader(int deck, FileReaderStart start) {
+    return StartReader(deck, ReaderKind::File, [deck, start = std::move(start)] {
+        TrackDecoder& decoder = trackDecoder[deck];
+        if (!decoder.IsOpen() && decoder.Open(start.path) != S_OK) {
+            RingProducer(deck, ReaderKind::File).End();
+            return;
+        }
+        decoder.Seek(start.fraction);
+        ThreadFileReadForward(deck);
+    });
 }
 
 bool ReadTrackInfo(const std::string& path, TrackInfo& info) {

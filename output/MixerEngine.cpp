@@ -65,12 +65,10 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
             PrepareDeckOutput(deck);
             break;
         case WM_START_FORWARD:
-            StartForward(deck);
-            break;
+            return StartForward(deck) ? 1 : 0;
         case WM_START_BACKWARD:
             lastPlayedSlot_[deck] = NextSlot(lastPlayedSlot_[deck]);
-            StartBackward(deck);
-            break;
+            return StartBackward(deck) ? 1 : 0;
         case WM_PLAY_BACKWARD_NOTIFY:
             OnPlayBackwardNotify(deck);
             break;
@@ -86,8 +84,7 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_RESUME_FORWARD:
             lastPlayedSlot_[deck] = PreviousSlot(lastPlayedSlot_[deck]);
-            PlayResumeAfterBackward(deck);
-            break;
+            return PlayResumeAfterBackward(deck) ? 1 : 0;
         case WM_STOP_FORWARD:
             StopForward(deck);
             break;
@@ -173,16 +170,17 @@ bool MixerEngine::WaitUntilReady(int deck) {
     return true;
 }
 
-void MixerEngine::StartForward(int deck) {
+bool MixerEngine::StartForward(int deck) {
     consumers_[deck].ResetWakeCount();
     displayCounter_[deck] = 0;
     if (!WaitUntilReady(deck)) {
-        return;
+        return false;
     }
     if (forwardNotifyRunning[deck].load() == 0) {
         StartNotifyForwarder(deck, PlayDirection::Forward);
         PlayOutputs(deck);
     }
+    return true;
 }
 
 void MixerEngine::PlayOutputs(int deck) {
@@ -327,9 +325,9 @@ void MixerEngine::ReverseChunk(const int16_t* chunk, int16_t* reversed) {
     }
 }
 
-void MixerEngine::StartBackward(int deck) {
+bool MixerEngine::StartBackward(int deck) {
     if (!WaitUntilReady(deck)) {
-        return;
+        return false;
     }
     if (backwardNotifyRunning[deck].load() == 0) {
         StartNotifyForwarder(deck, PlayDirection::Backward);
@@ -337,6 +335,7 @@ void MixerEngine::StartBackward(int deck) {
         monitor_.SwitchToBackward(deck);
         main_.SwitchToBackward(deck);
     }
+    return true;
 }
 
 void MixerEngine::StopBackward(int deck) {
@@ -381,15 +380,15 @@ void MixerEngine::OnPlayBackwardNotify(int deck) {
     UpdateDisplay(deck, CountDataSlots(deck));
 }
 
-void MixerEngine::PlayResumeAfterBackward(int deck) {
+bool MixerEngine::PlayResumeAfterBackward(int deck) {
     Trace("Enter: PlayResumeAfterBackward : Deck ", deck);
     if (!WaitUntilReady(deck)) {
-        return;
+        return false;
     }
     if (forwardNotifyRunning[deck].load() != 0) {
         Trace("Leave: PlayResumeAfterBackward : Deck ", deck,
               " : Play Forward Notify Thread Is Running");
-        return;
+        return true;
     }
     StartNotifyForwarder(deck, PlayDirection::Forward);
     {
@@ -398,6 +397,7 @@ void MixerEngine::PlayResumeAfterBackward(int deck) {
         main_.SwitchToForward(deck);
     }
     Trace("Leave: PlayResumeAfterBackward : Deck ", deck, " : Normal");
+    return true;
 }
 
 void MixerEngine::SuspendForDeviceChange() {

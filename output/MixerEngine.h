@@ -82,15 +82,17 @@ class MixerEngine : public MessageReceiver {
     bool FeedForwardChunk(int deck);
     int CountDataSlots(int deck) const;
     void PrepareDeckOutput(int deck);
-    void StartForward(int deck);
+    // False when the deck never became ready (its reader ended without priming the ring).
+    bool StartForward(int deck);
     void StopForward(int deck);
     void OnPlayForwardNotify(int deck);
 
-    // Backward play.
-    void StartBackward(int deck);
+    // Backward play. The starts return false, as StartForward does, when the deck never became
+    // ready.
+    bool StartBackward(int deck);
     void StopBackward(int deck);
     void OnPlayBackwardNotify(int deck);
-    void PlayResumeAfterBackward(int deck);
+    bool PlayResumeAfterBackward(int deck);
     // The loudness of a chunk in decibels: 20 log10 of the standard deviation of its samples,
     // 0 for silence.
     static float ChunkLevel(const int16_t* chunk);

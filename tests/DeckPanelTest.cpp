@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -196,6 +198,27 @@ TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgain) {
     const auto out = rig.PlaySlots(3);
     EXPECT_NEAR(tev::test::Sample(out, 3000, 0), 3000 * AppRig::Gain(0.7, 98.0 / 99.0), 0.6)
         << "the track from its start";
+}
+
+TEST(DeckPanel, PlayRefusedByTheMixerLeavesTheDeckPausedWithItsButtonsOff) {
+    AppRig rig;
+    rig.MakeFile("short.wav", 20 * static_cast<int>(kChunkFrames), 0);
+    rig.Browse(0, "short.wav");
+    CTevDeck2& deck = *rig.deck[0];
+    deck.PlayPause(false);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    for (int slot = 0; slot < 40 && deck.IsPlaying(); ++slot) {
+        rig.PlaySlots(1);
+    }
+    ASSERT_TRUE(deck.stoppedAtEnd());
+    // Gone before Play starts it again from the top: the reader cannot reopen it.
+    std::filesystem::remove(rig.Path("short.wav"));
+    QTest::mouseClick(deck.playButton(), Qt::LeftButton);
+    AppRig::Settle(20);
+    EXPECT_FALSE(deck.IsPlaying());
+    EXPECT_FALSE(deck.playButton()->isEnabled()) << "the deck is not ready";
+    EXPECT_FALSE(deck.reverseButton()->isEnabled());
+    EXPECT_FALSE(rig.mixer->mainOutput().IsPlayingForward(0));
 }
 
 TEST(DeckPanel, WindingMovesOneSecondPerTickAndStaysInsideTheTrack) {

@@ -124,9 +124,9 @@ class StreamRig : public MessageReceiver {
     }
 
     // Renders one slot of sound and waits until the notifications it causes have been handled.
-    std::vector<float> PlaySlots(int slots = 1) {
+    std::vector<float> PlaySlots(int count = 1) {
         std::vector<float> out;
-        for (int i = 0; i < slots; ++i) {
+        for (int i = 0; i < count; ++i) {
             for (int deck = 0; deck < kDeckCount; ++deck) {
                 if (forwardNotifyRunning[deck].load() != 0) {
                     WaitForReader(deck);
