@@ -13,7 +13,8 @@ using tev::test::StreamRig;
 
 namespace {
 
-constexpr size_t kRamp = 256;  // frames a start takes to rise from silence
+// Frames a start takes to rise from silence, and a pause to fall to it.
+constexpr size_t kRamp = test::kFadeInFrames;
 const double kGain = StreamRig::Gain(1.0, 98.0 / 99.0);
 
 // What the mixer tells Deck A, routed to its transport alone, as keyboard control will drive it.
