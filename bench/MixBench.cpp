@@ -32,6 +32,7 @@ void BM_MixTwoDecksOnTwoOutputsAtTempo(benchmark::State& state) {
             }
             output.SetFrequency(deck, 47628);  // x1.08
             const DeckBufferDevice::Deck& d = output.deckDevice()->deck(deck);
+            d.forwardBuffer->SetWriteFence(int64_t{1} << 40);  // written far ahead, as streamed
             d.forwardBuffer->Play(true);
             d.backwardBuffer->SetFrequency(47628);
             d.backwardBuffer->Play(true);
@@ -41,9 +42,17 @@ void BM_MixTwoDecksOnTwoOutputsAtTempo(benchmark::State& state) {
     std::vector<float> out(static_cast<size_t>(kBlock) * 4);
     double fader = 0.0;
     int64_t frames = 0;
+    int block = 0;
     for (auto _ : state) {
-        // The faders move every block, as under a DJ's hand.
+        // The faders move every block, as under a DJ's hand, and Deck B stops and starts again
+        // and again on both outputs, so that it is always in one of its fades.
         fader = fader > 1.0 ? 0.0 : fader + 0.01;
+        if (++block % 4 == 0) {
+            OutputBatch together(outputs[0], outputs[1]);
+            for (SoundOutput& output : outputs) {
+                block % 8 == 0 ? output.StopDeck(1) : output.PlayForward(1);
+            }
+        }
         outputs[0].SetDeckVolume(0, fader);
         outputs[0].SetDeckVolume(1, 1.0 - fader);
         outputs[1].SetDeckPan(0, fader - 0.5);
@@ -55,6 +64,53 @@ void BM_MixTwoDecksOnTwoOutputsAtTempo(benchmark::State& state) {
     state.counters["x_realtime"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MixTwoDecksOnTwoOutputsAtTempo);
+
+// Frames from a deck's Play to its first sound on both outputs of a card rendering blocks of
+// 64 frames: the command is taken at the next block.
+void BM_PlayToFirstSound(benchmark::State& state) {
+    auto card = std::make_shared<ManualClockCard>(4);
+    SoundOutput outputs[2];
+    outputs[0].Open(card, 0, "main");
+    outputs[1].Open(card, 1, "monitor");
+    const std::vector<int16_t> chunk(kChunkBytes / 2, 8000);
+    for (SoundOutput& output : outputs) {
+        output.CreateDeckBuffers(0, 44100, false, true);
+        for (int slot = 0; slot < 4; ++slot) {
+            output.WriteForwardChunk(0, chunk.data());
+        }
+    }
+    constexpr int kBlock = 64;
+    std::vector<float> out(static_cast<size_t>(kBlock) * 4);
+    card->RenderInto(out);  // a block already under way when Play comes
+    int64_t frames = 0;
+    for (auto _ : state) {
+        {
+            OutputBatch together(outputs[0], outputs[1]);
+            outputs[0].PlayForward(0);
+            outputs[1].PlayForward(0);
+        }
+        int64_t waited = 0;
+        for (bool heard = false; !heard;) {
+            card->RenderInto(out);
+            for (int f = 0; f < kBlock && !heard; ++f, ++waited) {
+                heard = out[static_cast<size_t>(f) * 4] != 0.0F && out[f * 4 + 2] != 0.0F;
+            }
+        }
+        frames += waited - 1;
+        state.PauseTiming();
+        for (SoundOutput& output : outputs) {
+            output.StopDeck(0);
+            output.SetPlayPosition(0, 0);
+        }
+        while (outputs[0].deckDevice()->deck(0).forwardBuffer->IsAudible()) {
+            card->RenderInto(out);
+        }
+        state.ResumeTiming();
+    }
+    state.counters["frames_to_sound"] =
+        static_cast<double>(frames) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_PlayToFirstSound)->Iterations(200);
 
 }  // namespace
 
@@ -73,9 +129,12 @@ void BM_OutputLatencyOnARealDevice(benchmark::State& state) {
     double total = 0;
     for (auto _ : state) {
         buffer->Stop();
+        while (buffer->IsAudible()) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
         buffer->SetCurrentPosition(0);
         const auto start = std::chrono::steady_clock::now();
-        buffer->Play(true);
+        buffer->FadeIn();
         while (buffer->GetCurrentPosition() == 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
