@@ -55,8 +55,10 @@ class StreamRig : public MessageReceiver {
         if (msg == WM_TRACK_ENDED && onTrackEnded) {
             onTrackEnded(static_cast<int>(wParam));
         }
-        // A handler that runs inside another one means a wait that dispatched messages.
-        maxDepth = std::max(maxDepth, ++depth);
+        // A stop handled inside another handler: a wait that dispatched messages mid-stop.
+        if (++depth > 1 && msg == WM_STOP_FORWARD) {
+            ++nestedStops;
+        }
         const auto began = std::chrono::steady_clock::now();
         const LRESULT result = engine->OnAppMessage(msg, wParam, lParam);
         longestHandler = std::max(longestHandler, std::chrono::steady_clock::now() - began);
@@ -180,7 +182,7 @@ class StreamRig : public MessageReceiver {
     int stops = 0;
     int chunksFilled = 0;
     int depth = 0;
-    int maxDepth = 0;
+    int nestedStops = 0;
     std::chrono::steady_clock::duration longestHandler{};
     std::string dir;
 };
