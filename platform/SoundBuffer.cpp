@@ -246,10 +246,11 @@ void SoundBuffer::Seat(int64_t frame) noexcept {
     const int64_t fence = fence_.load(std::memory_order_acquire);
     if (fence >= 0) {
         // The most recent lap written at that offset: at most the fence, never older than one
-        // buffer before it.
+        // buffer before it. Exactly at the fence (nothing written there yet) unless a whole
+        // buffer was written ahead and none of it played: then its first lap.
         const auto size = static_cast<int64_t>(frames_);
         int64_t at = fence - fence % size + frame;
-        if (at > fence) {
+        if (at > fence || (at == fence && reached_ <= fence - size)) {
             at -= size;
         }
         lapStart_ = at >= 0 ? at - frame : 0;
@@ -378,6 +379,7 @@ void SoundBuffer::MixInto(float* out, int frames, uint32_t deviceRate, float* sc
     if (ended) {
         position_ = 0;
     }
+    reached_ = std::max(reached_, lapStart_ + static_cast<int64_t>(position_ >> 32));
     if (pendingJump_ >= 0) {
         // The jump lands where it would have, had it been taken when it was asked for.
         pendingJump_ = (pendingJump_ + (endFrame + frames_ - startFrame) % frames_) % frames_;

@@ -139,6 +139,7 @@ class SoundBuffer {
     // Audio thread only.
     uint64_t position_ = 0;  // in frames, 32.32 fixed point
     int64_t lapStart_ = 0;   // frames written before the current lap began (fenced buffers)
+    int64_t reached_ = 0;    // the furthest frame played, counted like the fence
     int64_t pendingJump_ = -1;
     uint32_t appliedBatch_ = 0;
     bool sounding_ = false;

@@ -45,7 +45,7 @@ TEST_P(DeckLevel, IsHeardAtItsDecibels) {
     Rig rig;
     ASSERT_EQ(rig.main.CreateDeckBuffers(0, 44100, true, false), S_OK);
     const auto chunk = Chunk(32767);
-    for (uint32_t k = 0; k < 4; ++k) {
+    for (uint32_t k = 0; k < kDeckSlots; ++k) {  // a whole buffer ahead
         rig.main.WriteForwardChunk(0, chunk.data());
     }
     rig.main.SetDeckVolume(0, heard.gain);
