@@ -247,13 +247,15 @@ void SoundBuffer::Seat(int64_t frame) noexcept {
     if (fence >= 0) {
         // The most recent lap written at that offset: at most the fence, never older than one
         // buffer before it. Exactly at the fence (nothing written there yet) unless a whole
-        // buffer was written ahead and none of it played: then its first lap.
+        // buffer was written ahead and none of it played: then its first lap. Before the first
+        // write (backward play past the start of the first track) the buffer holds the silence
+        // it was made with, and plays it on into what was written.
         const auto size = static_cast<int64_t>(frames_);
         int64_t at = fence - fence % size + frame;
         if (at > fence || (at == fence && reached_ <= fence - size)) {
             at -= size;
         }
-        lapStart_ = at >= 0 ? at - frame : 0;
+        lapStart_ = at - frame;
     }
 }
 

@@ -449,6 +449,29 @@ TEST(Streaming, TurningRoundPausingAndResyncingNeverStepFasterThanTheRamp) {
     }
 }
 
+TEST(Streaming, BackwardPastTheStartThenForwardPlaysOnIntoTheTrack) {
+    StreamRig rig;
+    const auto a = rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    rig.PlaySlots(3);
+    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
+    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    rig.PlaySlots(6);  // into the silence before the track
+    SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
+    SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+    const auto out = rig.PlaySlots(12);
+    // Through that silence and on into the track from its start (whose first frame is 0),
+    // every frame in order.
+    size_t first = 0;
+    while (first < out.size() / 4 && At(out, first, 0) == 0.0) {
+        ++first;
+    }
+    ASSERT_GT(first, kRamp);
+    ASSERT_LT(first, out.size() / 4 - 2 * kChunkFrames) << "the deck stays silent";
+    ExpectFileFrames(out, first - 1, out.size() / 4, a, 0, kFullLeftGain);
+}
+
 TEST(Streaming, ADeckPrimedAgainDuringAFadeRebuildsItsBuffersSafely) {
     StreamRig rig;
     rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
