@@ -56,6 +56,22 @@ CTevSoundDevices::CTevSoundDevices(SettingsStore& settings, DeviceSource devices
             Refill();
         });
     }
+    auto* latencyGroup = new QGroupBox(QStringLiteral("Latency"), this);
+    auto* latencyRow = new QHBoxLayout(latencyGroup);
+    latency_ = new QComboBox(latencyGroup);
+    for (const int ms : SoundSystem::kLatencyChoicesMs) {
+        latency_->addItem(ms == SoundSystem::kDefaultLatencyMs
+                              ? QStringLiteral("%1 ms (recommended)").arg(ms)
+                              : QStringLiteral("%1 ms").arg(ms),
+                          ms);
+    }
+    latencyRow->addWidget(latency_);
+    latencyRow->addWidget(
+        new QLabel(QStringLiteral("Shorter answers your hands sooner; longer keeps playing on a "
+                                  "busy computer."),
+                   latencyGroup),
+        1);
+    layout->addWidget(latencyGroup);
     auto* colors = new QHBoxLayout;
     const char* const deckCaptions[2] = {"Deck A Color", "Deck B Color"};
     for (int deck = 0; deck < kDeckCount; ++deck) {
@@ -116,6 +132,7 @@ bool CTevSoundDevices::OnInitDialog() {
     model_.Build(devices_());
     model_.Restore(settings_.LoadSoundDeviceMain(), settings_.LoadSoundDeviceHeadphones());
     Refill();
+    latency_->setCurrentIndex(latency_->findData(settings_.LoadOutputLatencyMs()));
     const uint32_t colors[2] = {colorDeckA, colorDeckB};
     for (int deck = 0; deck < kDeckCount; ++deck) {
         for (int c = 0; c < 3; ++c) {
@@ -142,6 +159,8 @@ void CTevSoundDevices::OnOK() {
     }
     settings_.SaveSoundDeviceMain(chosenText_[SoundDeviceList::kMain]);
     settings_.SaveSoundDeviceHeadphones(chosenText_[SoundDeviceList::kMonitor]);
+    latencyMs_ = latency_->currentData().toInt();
+    settings_.SaveOutputLatencyMs(latencyMs_);
     done(QDialog::Accepted);
 }
 

@@ -20,7 +20,8 @@ class CTevColorSquare;
 class SettingsStore;
 
 // The options dialog "Tev Audio Options": the main and the monitor sound device, with Split and
-// Join for four-channel cards, and the display colour of each deck. OK stores the choice.
+// Join for four-channel cards, the output latency, and the display colour of each deck. OK
+// stores the choice.
 // The first time it runs it confirms the stored choice against the devices present without
 // being shown.
 class CTevSoundDevices : public QDialog {
@@ -46,11 +47,14 @@ class CTevSoundDevices : public QDialog {
     }
     const std::string& mainText() const { return chosenText_[SoundDeviceList::kMain]; }
     const std::string& monitorText() const { return chosenText_[SoundDeviceList::kMonitor]; }
+    // The output latency of the last confirmed choice, in milliseconds.
+    int latencyMs() const { return latencyMs_; }
 
     // For tests and the keyboard: the controls by role.
     QComboBox* list(SoundDeviceList::Which which) const { return lists_[which]; }
     QPushButton* splitButton(SoundDeviceList::Which which) const { return split_[which]; }
     QPushButton* joinButton(SoundDeviceList::Which which) const { return join_[which]; }
+    QComboBox* latencyList() const { return latency_; }
     QSlider* colorSlider(int deck, int component) const { return sliders_[deck][component]; }
     CTevColorSquare* colorSquare(int deck) const { return squares_[deck]; }
 
@@ -69,6 +73,8 @@ class CTevSoundDevices : public QDialog {
     bool refilling_ = false;
     std::array<std::optional<std::string>, 2> chosen_;
     std::array<std::string, 2> chosenText_;
+    int latencyMs_ = 0;
+    QComboBox* latency_ = nullptr;
     std::array<QComboBox*, 2> lists_{};
     std::array<QPushButton*, 2> split_{};
     std::array<QPushButton*, 2> join_{};

@@ -1,5 +1,7 @@
 #include "core/SettingsStore.h"
 
+#include "platform/SoundSystem.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -460,6 +462,14 @@ float SettingsStore::LoadFraction(std::string_view name, float fallback) {
     const float value = FractionFromBits(*bits);
     // A NaN or infinity would poison every value computed from it.
     return std::isfinite(value) ? value : fallback;
+}
+
+int SettingsStore::LoadOutputLatencyMs() {
+    const uint32_t ms = LoadNumber("outputLatencyMs", SoundSystem::kDefaultLatencyMs);
+    return SoundSystem::NearestLatencyChoice(static_cast<int>(std::min<uint32_t>(ms, 100000)));
+}
+void SettingsStore::SaveOutputLatencyMs(int ms) {
+    WriteNumber("outputLatencyMs", static_cast<uint32_t>(ms));
 }
 
 uint32_t SettingsStore::LoadTipOfTheDayIndex() {

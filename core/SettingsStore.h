@@ -49,6 +49,9 @@ class SettingsStore {
     void SaveLevelDeck(int deck, float level);
     float LoadCrossFaderCurvePosition();
     void SaveCrossFaderCurvePosition(float position);
+    // Milliseconds, always one of the sound system's choices.
+    int LoadOutputLatencyMs();
+    void SaveOutputLatencyMs(int ms);
     uint32_t LoadColorDeck(int deck);  // 0x00BBGGRR
     void SaveColorDeck(int deck, uint32_t color);
 

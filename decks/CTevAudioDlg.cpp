@@ -37,6 +37,7 @@ CTevAudioDlg::CTevAudioDlg(QWidget* parent) : QDialog(parent) {
     cpuUsageBar_ = new QProgressBar(this);
     cpuUsageBar_->setRange(0, 100);
     cpuUsageLabel_ = new QLabel(QStringLiteral("0 %"), this);
+    dropoutsLabel_ = new QLabel(QStringLiteral("0 dropouts"), this);
 }
 
 CTevAudioDlg::~CTevAudioDlg() {
@@ -111,6 +112,9 @@ bool CTevAudioDlg::OnInitDialog() {
 void CTevAudioDlg::SampleCpuUsage() {
     cpuUsage_ = cpuMeter_.Sample();
     cpuUsageText_ = QStringLiteral("%1 %").arg(static_cast<int>(cpuUsage_));
+    const uint64_t dropouts = SoundCard::TotalUnderruns();
+    dropoutsText_ =
+        dropouts == 1 ? QStringLiteral("1 dropout") : QStringLiteral("%1 dropouts").arg(dropouts);
     PostAppMessage(hMainWnd, WM_SHOW_CPU_USAGE);
 }
 
@@ -181,6 +185,7 @@ LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_SHOW_CPU_USAGE) {
         cpuUsageBar_->setValue(static_cast<int>(cpuUsage_));
         cpuUsageLabel_->setText(cpuUsageText_);
+        dropoutsLabel_->setText(dropoutsText_);
         return 0;
     }
     if (mixer_ == nullptr) {

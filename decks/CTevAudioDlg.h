@@ -41,9 +41,11 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
 
     CTevMixer* mixer() const { return mixer_.get(); }
 
-    // Every 500 ms: takes a processor-load sample and asks for it to be shown (WM_SHOW_CPU_USAGE).
+    // Every 500 ms: takes a processor-load sample and the sound devices' dropouts so far, and
+    // asks for them to be shown (WM_SHOW_CPU_USAGE).
     void SampleCpuUsage();
     const QString& cpuUsageText() const { return cpuUsageText_; }
+    QLabel* dropoutsLabel() const { return dropoutsLabel_; }
     QProgressBar* cpuUsageBar() const { return cpuUsageBar_; }
     QLabel* cpuUsageLabel() const { return cpuUsageLabel_; }
 
@@ -61,6 +63,8 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     QString cpuUsageText_;
     QProgressBar* cpuUsageBar_ = nullptr;
     QLabel* cpuUsageLabel_ = nullptr;
+    QString dropoutsText_;
+    QLabel* dropoutsLabel_ = nullptr;
     QStringList commandLineFiles_;
 };
 

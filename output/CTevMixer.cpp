@@ -21,6 +21,7 @@
 #include "decks/CTevDeck2.h"
 #include "output/CTevCrossFadeCurveGraph.h"
 #include "output/CTevCrossFaderCtrl.h"
+#include "platform/SoundSystem.h"
 
 namespace tev {
 namespace {
@@ -271,6 +272,7 @@ void CTevMixer::OnInitDialog() {
 
 void CTevMixer::SetUpOutputs(bool reportFailures) {
     QString problems;
+    SoundSystem::Instance().SetLatencyMs(devices_->latencyMs());
     engine_->SuspendForDeviceChange();
     const std::pair<SoundOutput*, bool> outputs[] = {{&monitor_, false}, {&main_, true}};
     for (const auto& [output, isMain] : outputs) {
@@ -327,6 +329,18 @@ void CTevMixer::ShowOutputs() {
 }
 
 void CTevMixer::CheckDevices() {
+    if (!ordinaryThreadReported_) {
+        for (const SoundOutput* output : {&main_, &monitor_}) {
+            const SoundCard* card = output->HasDevice() ? output->deckDevice()->card() : nullptr;
+            if (card != nullptr && !card->RunsInRealTime()) {
+                ordinaryThreadReported_ = true;
+                std::fprintf(stderr,
+                             "TevAudio: the sound thread runs without real-time priority; on a "
+                             "busy computer choose a longer latency in Options\n");
+                break;
+            }
+        }
+    }
     if (lostReported_ || !(main_.IsDeviceLost() || monitor_.IsDeviceLost())) {
         return;
     }

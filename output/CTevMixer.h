@@ -154,6 +154,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     QLabel* outputsText_ = nullptr;
 
     bool lostReported_ = false;
+    bool ordinaryThreadReported_ = false;
     bool initialised_ = false;
     std::function<bool()> confirmExit_;
 };

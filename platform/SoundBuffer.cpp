@@ -21,17 +21,18 @@ constexpr double kOne = 4294967296.0;  // 1.0 in 32.32 fixed point
 
 }  // namespace
 
-SoundBuffer::SoundBuffer(uint32_t bytes, uint32_t sampleRate, const RenderEpoch& epoch,
-                         CommandClock& commands)
+SoundBuffer::SoundBuffer(uint32_t bytes, uint32_t sampleRate, uint32_t deviceRate,
+                         const RenderEpoch& epoch, CommandClock& commands)
     : bytes_(bytes / 4 * 4),
       frames_(bytes / 4),
       ownRate_(sampleRate),
+      deviceRate_(deviceRate),
       epoch_(epoch),
       commands_(commands),
       samples_(new float[static_cast<size_t>(bytes / 4) * 2]()),
-      frequency_(sampleRate) {
-    SincResampler::Instance();  // the table is built here, never on the audio thread
-}
+      frequency_(sampleRate),
+      kernel_(SincResampler::Instance().KernelFor(static_cast<double>(sampleRate) /
+                                                  static_cast<double>(deviceRate))) {}
 
 SoundBuffer::~SoundBuffer() {
     delete chain_.load();
@@ -159,6 +160,10 @@ HRESULT SoundBuffer::SetFrequency(uint32_t hz) {
     if (hz < kFrequencyMin || hz > kFrequencyMax) {
         return E_UNEXPECTED;
     }
+    // Built here if it is new, never on the audio thread.
+    kernel_.store(SincResampler::Instance().KernelFor(static_cast<double>(hz) /
+                                                      static_cast<double>(deviceRate_)),
+                  std::memory_order_release);
     frequency_.store(hz, std::memory_order_relaxed);
     return S_OK;
 }
@@ -299,7 +304,8 @@ void SoundBuffer::MixInto(float* out, int frames, uint32_t deviceRate, float* sc
     const uint64_t end = static_cast<uint64_t>(frames_) << 32;
     const auto total = static_cast<int64_t>(frames_);
     const float* samples = samples_.get();
-    const SincResampler& resampler = SincResampler::Instance();
+    const SincKernel& kernel = *kernel_.load(std::memory_order_acquire);
+    const int taps = kernel.taps();
     const auto startFrame = static_cast<uint32_t>(position_ >> 32);
 
     // Output frames before the cursor comes within a ramp (and the interpolation's reach) of
@@ -310,7 +316,7 @@ void SoundBuffer::MixInto(float* out, int frames, uint32_t deviceRate, float* sc
         const double stepFrames = static_cast<double>(step) / kOne;
         const double ahead = static_cast<double>(fence - lapStart_) -
                              static_cast<double>(position_) / kOne -
-                             (kRampFrames + 1.0F) * stepFrames - SincResampler::kTaps;
+                             (kRampFrames + 1.0F) * stepFrames - taps;
         const double n = ahead / std::max(stepFrames, 1e-9);
         audibleFrames = n <= 0.0 ? 0 : (n >= frames ? frames : static_cast<int>(n));
     }
@@ -330,31 +336,35 @@ void SoundBuffer::MixInto(float* out, int frames, uint32_t deviceRate, float* sc
             left = samples[2 * whole];  // the buffer's own rate: the samples themselves
             right = samples[2 * whole + 1];
         } else {
-            const float* c = resampler.StereoCoefficients(frac);
-            const int64_t first = whole - SincResampler::kTapsBefore;
-            if (first >= 0 && first + SincResampler::kTaps <= total) {
+            const SincKernel::Phase phase = kernel.At(frac);
+            const int64_t first = whole - kernel.tapsBefore();
+            if (first >= 0 && first + taps <= total) {
                 // Four running sums over the interleaved frames, lanes 0 and 2 left and 1 and 3
-                // right, so that the loops vectorise.
+                // right, with the coefficients interpolated between two phases on the way, so
+                // that the loops vectorise.
                 const float* x = samples + 2 * first;
-                constexpr int kValues = 2 * SincResampler::kTaps;
+                const float* row = phase.row;
+                const float* delta = phase.delta;
+                const float t = phase.t;
                 float acc[4] = {0.0F, 0.0F, 0.0F, 0.0F};
-                for (int j = 0; j < kValues; j += 4) {
+                for (int j = 0; j < 2 * taps; j += 4) {
                     for (int lane = 0; lane < 4; ++lane) {
-                        acc[lane] += c[j + lane] * x[j + lane];
+                        acc[lane] += (row[j + lane] + t * delta[j + lane]) * x[j + lane];
                     }
                 }
                 left = acc[0] + acc[2];
                 right = acc[1] + acc[3];
             } else {
-                for (int k = 0; k < SincResampler::kTaps; ++k) {
+                for (int k = 0; k < taps; ++k) {
                     int64_t at = first + k;
                     if (looping) {
                         at = ((at % total) + total) % total;
                     } else if (at < 0 || at >= total) {
                         continue;
                     }
-                    left += c[2 * k] * samples[2 * at];
-                    right += c[2 * k + 1] * samples[2 * at + 1];
+                    const float c = phase.row[2 * k] + phase.t * phase.delta[2 * k];
+                    left += c * samples[2 * at];
+                    right += c * samples[2 * at + 1];
                 }
             }
         }

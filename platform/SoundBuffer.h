@@ -9,6 +9,7 @@
 #include "platform/EffectChain.h"
 #include "platform/Event.h"
 #include "platform/RenderEpoch.h"
+#include "platform/SincResampler.h"
 #include "platform/StatusCodes.h"
 
 namespace tev {
@@ -46,7 +47,8 @@ class SoundBuffer {
         Event* event;
     };
 
-    SoundBuffer(uint32_t bytes, uint32_t sampleRate, const RenderEpoch& epoch,
+    // `sampleRate` is the sound's own, `deviceRate` the rate of the device that plays it.
+    SoundBuffer(uint32_t bytes, uint32_t sampleRate, uint32_t deviceRate, const RenderEpoch& epoch,
                 CommandClock& commands);
     ~SoundBuffer();
     SoundBuffer(const SoundBuffer&) = delete;
@@ -113,6 +115,7 @@ class SoundBuffer {
     const uint32_t bytes_;
     const uint32_t frames_;
     const uint32_t ownRate_;
+    const uint32_t deviceRate_;
     const RenderEpoch& epoch_;
     CommandClock& commands_;
     std::unique_ptr<float[]> samples_;  // interleaved stereo, full scale at 1.0
@@ -128,6 +131,8 @@ class SoundBuffer {
     std::atomic<int32_t> volume_{0};
     std::atomic<int32_t> pan_{0};
     std::atomic<uint32_t> frequency_;
+    // The interpolation filter for the frequency's step, chosen when the frequency is set.
+    std::atomic<const SincKernel*> kernel_;
     std::atomic<int64_t> fence_{-1};  // -1: no fence
     // The audio thread's position, in frames and a fraction of one, published for the UI.
     std::atomic<uint32_t> cursorFrame_{0};

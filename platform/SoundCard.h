@@ -85,12 +85,20 @@ class SoundCard {
     virtual double OutputLatency() const { return 0.0; }
     // Blocks whose mix exceeded full scale and was clipped.
     uint64_t ClippedBlocks() const { return clipped_.load(std::memory_order_relaxed); }
+    // Times the device ran out of sound before a block was ready (a dropout the listener heard).
+    uint64_t Underruns() const { return underruns_.load(std::memory_order_relaxed); }
+    // Every card's underruns since the program started.
+    static uint64_t TotalUnderruns();
+    // False when the card's audio thread asked for real-time scheduling and did not get it.
+    virtual bool RunsInRealTime() const { return true; }
 
     // [audio thread] Renders `frames` interleaved frames of channels() channels into out.
     void RenderBlock(float* out, int frames) noexcept;
 
   protected:
     void MarkLost() noexcept { lost_.store(true, std::memory_order_release); }
+    // [audio thread]
+    void CountUnderrun() noexcept;
 
   private:
     std::string name_;
@@ -102,6 +110,7 @@ class SoundCard {
     CommandClock commands_;
     std::atomic<bool> lost_{false};
     std::atomic<uint64_t> clipped_{0};
+    std::atomic<uint64_t> underruns_{0};
     // Audio thread only, allocated once.
     std::vector<float> mix_;
     std::vector<float> scratch_;
@@ -117,6 +126,8 @@ class ManualClockCard final : public SoundCard {
     void RenderInto(std::span<float> out) noexcept;
     // Renders `frames` frames and returns them (allocates the result).
     std::vector<float> Render(int frames);
+    // As a device does when it ran dry before a block was ready.
+    void ReportUnderflow() noexcept { CountUnderrun(); }
 };
 
 // A card that keeps real time on a thread of its own and throws the sound away: the program

@@ -4,16 +4,22 @@
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
+#include <pthread.h>
+#include <sched.h>
 
+#include <atomic>
 #include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 
 namespace tev {
 namespace {
 
 constexpr double kPreferredRate = 44100.0;
-// Ask for about 10 ms of latency; the host may give more.
-constexpr double kSuggestedLatency = 0.010;
+// What a device is asked for when it is only probed.
+constexpr double kProbeLatency = 0.010;
 
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 void QuietJack(const char*) {}
@@ -24,30 +30,21 @@ class PortAudioCard final : public SoundCard {
     PortAudioCard(const std::string& name, int channels, uint32_t rate)
         : SoundCard(name, channels, rate, MixerLineControl::MixerForDevice(name)) {}
 
-    ~PortAudioCard() override {
-        if (stream_ != nullptr) {
-            Pa_StopStream(stream_);
-            Pa_CloseStream(stream_);
-        }
-    }
+    ~PortAudioCard() override { Close(); }
 
-    PaError Start(PaDeviceIndex device) {
-        PaStreamParameters out{};
-        out.device = device;
-        out.channelCount = channels();
-        out.sampleFormat = paFloat32;
-        out.suggestedLatency = kSuggestedLatency;
-        PaError err = Pa_OpenStream(&stream_, nullptr, &out, sampleRate(),
-                                    paFramesPerBufferUnspecified, paClipOff, &Callback, this);
-        if (err != paNoError) {
-            stream_ = nullptr;
-            return err;
-        }
-        Pa_SetStreamFinishedCallback(stream_, &Finished);
-        err = Pa_StartStream(stream_);
-        if (err != paNoError) {
-            Pa_CloseStream(stream_);
-            stream_ = nullptr;
+    // Opens and starts the stream with `latency` seconds of buffering (the host may give more).
+    // On ALSA the callback thread asks for real-time scheduling; a start that fails with it is
+    // tried again without.
+    PaError Start(PaDeviceIndex device, double latency) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+        const PaHostApiInfo* api = info != nullptr ? Pa_GetHostApiInfo(info->hostApi) : nullptr;
+        const bool alsa = api != nullptr && api->type == paALSA;
+        PaError err = paNoError;
+        for (const bool realtime : {alsa, false}) {
+            err = Open(device, latency, realtime);
+            if (err == paNoError || !realtime) {
+                break;
+            }
         }
         return err;
     }
@@ -57,10 +54,60 @@ class PortAudioCard final : public SoundCard {
         return info != nullptr ? info->outputLatency : 0.0;
     }
 
+    bool RunsInRealTime() const override {
+        return scheduling_.load(std::memory_order_relaxed) != kOrdinary;
+    }
+
   private:
+    enum Scheduling : int { kUnknown, kRealTime, kOrdinary };
+
+    PaError Open(PaDeviceIndex device, double latency, bool realtime) {
+        PaStreamParameters out{};
+        out.device = device;
+        out.channelCount = channels();
+        out.sampleFormat = paFloat32;
+        out.suggestedLatency = latency;
+        PaError err = Pa_OpenStream(&stream_, nullptr, &out, sampleRate(),
+                                    paFramesPerBufferUnspecified, paClipOff, &Callback, this);
+        if (err != paNoError) {
+            stream_ = nullptr;
+            return err;
+        }
+        if (realtime) {
+            PaAlsa_EnableRealtimeScheduling(stream_, 1);
+        }
+        scheduling_.store(realtime ? kUnknown : kOrdinary, std::memory_order_relaxed);
+        Pa_SetStreamFinishedCallback(stream_, &Finished);
+        err = Pa_StartStream(stream_);
+        if (err != paNoError) {
+            Close();
+        }
+        return err;
+    }
+
+    void Close() {
+        if (stream_ != nullptr) {
+            Pa_StopStream(stream_);
+            Pa_CloseStream(stream_);
+            stream_ = nullptr;
+        }
+    }
+
     static int Callback(const void*, void* output, unsigned long frames,
-                        const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user) {
+                        const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags flags, void* user) {
         auto* card = static_cast<PortAudioCard*>(user);
+        if (card->scheduling_.load(std::memory_order_relaxed) == kUnknown) {
+            // Once: whether the host gave the thread the real-time scheduling it was asked for.
+            int policy = SCHED_OTHER;
+            sched_param param{};
+            pthread_getschedparam(pthread_self(), &policy, &param);
+            card->scheduling_.store(
+                policy == SCHED_FIFO || policy == SCHED_RR ? kRealTime : kOrdinary,
+                std::memory_order_relaxed);
+        }
+        if ((flags & paOutputUnderflow) != 0) {
+            card->CountUnderrun();
+        }
         card->RenderBlock(static_cast<float*>(output), static_cast<int>(frames));
         return paContinue;
     }
@@ -68,6 +115,7 @@ class PortAudioCard final : public SoundCard {
     static void Finished(void* user) { static_cast<PortAudioCard*>(user)->MarkLost(); }
 
     PaStream* stream_ = nullptr;
+    std::atomic<int> scheduling_{kUnknown};
 };
 
 bool TakesFormat(PaDeviceIndex device, int channels, double rate) {
@@ -75,7 +123,7 @@ bool TakesFormat(PaDeviceIndex device, int channels, double rate) {
     out.device = device;
     out.channelCount = channels;
     out.sampleFormat = paFloat32;
-    out.suggestedLatency = kSuggestedLatency;
+    out.suggestedLatency = kProbeLatency;
     return Pa_IsFormatSupported(nullptr, &out, rate) == paFormatIsSupported;
 }
 
@@ -137,7 +185,7 @@ std::vector<SoundDeviceInfo> SoundSystem::Devices() {
 std::shared_ptr<SoundCard> SoundSystem::OpenCard(const std::string& name, bool fourChannels) {
     lastError_.clear();
     const int wanted = fourChannels ? 4 : 2;
-    const std::string key = name + "#" + std::to_string(wanted);
+    const std::string key = name + "#" + std::to_string(wanted) + "#" + std::to_string(latencyMs_);
     if (auto card = open_[key].lock(); card != nullptr && !card->IsLost()) {
         return card;
     }
@@ -167,7 +215,7 @@ std::shared_ptr<SoundCard> SoundSystem::OpenCard(const std::string& name, bool f
             }
             auto card =
                 std::make_shared<PortAudioCard>(name, channels, static_cast<uint32_t>(rate));
-            const PaError err = card->Start(found);
+            const PaError err = card->Start(found, latencyMs_ / 1000.0);
             if (err == paNoError) {
                 open_[key] = card;
                 return card;
@@ -180,6 +228,20 @@ std::shared_ptr<SoundCard> SoundSystem::OpenCard(const std::string& name, bool f
         lastError_ = "the sound device \"" + name + "\" takes no stereo 16-bit format";
     }
     return nullptr;
+}
+
+int SoundSystem::NearestLatencyChoice(int ms) {
+    int nearest = kDefaultLatencyMs;
+    for (const int choice : kLatencyChoicesMs) {
+        if (std::abs(choice - ms) < std::abs(nearest - ms)) {
+            nearest = choice;
+        }
+    }
+    return nearest;
+}
+
+void SoundSystem::SetLatencyMs(int ms) {
+    latencyMs_ = NearestLatencyChoice(ms);
 }
 
 }  // namespace tev

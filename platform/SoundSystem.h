@@ -29,9 +29,19 @@ class SoundSystem {
     // Output devices with at least two channels, in the system's order.
     std::vector<SoundDeviceInfo> Devices();
     // Opens a device by name with four channels (when asked and accepted) or two, at 44,100 Hz
-    // or else the device's own rate. An open card is shared: the front and the rear pair of a
-    // split card are one stream. nullptr when the device is missing or refuses; see LastError.
+    // or else the device's own rate, buffering latency() seconds. An open card is shared: the
+    // front and the rear pair of a split card are one stream. nullptr when the device is
+    // missing or refuses; see LastError.
     std::shared_ptr<SoundCard> OpenCard(const std::string& name, bool fourChannels);
+
+    // The output latencies offered, in milliseconds: shorter answers the hands sooner, longer
+    // survives a busy machine.
+    static constexpr int kLatencyChoicesMs[] = {10, 20, 40, 80, 160};
+    static constexpr int kDefaultLatencyMs = 80;
+    // For the cards opened from now on; a value not offered takes the nearest one that is.
+    void SetLatencyMs(int ms);
+    int latencyMs() const { return latencyMs_; }
+    static int NearestLatencyChoice(int ms);
     const std::string& LastError() const { return lastError_; }
 
   private:
@@ -39,6 +49,7 @@ class SoundSystem {
     ~SoundSystem();
 
     bool started_ = false;
+    int latencyMs_ = kDefaultLatencyMs;
     std::string lastError_;
     std::map<std::string, std::weak_ptr<SoundCard>> open_;
 };

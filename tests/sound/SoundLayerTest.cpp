@@ -143,41 +143,71 @@ TEST(SoundLayer, NotificationsFireOncePerSlotEndInOrder) {
     EXPECT_EQ(buffer->SetNotificationPositions(positions), E_UNEXPECTED) << "only before play";
 }
 
-TEST(SoundLayer, AFasterFrequencyRaisesThePitchCleanly) {
+// A source rate and a tempo: the step is their product over the card's 44,100 Hz.
+struct Resampling {
+    uint32_t sourceRate;
+    double tempo;
+};
+
+class Resampler : public ::testing::TestWithParam<std::tuple<double, Resampling>> {};
+
+// Up to 40 % of the source's rate a tone keeps its level within half a decibel; no image or
+// alias of any tone comes within 80 dB of it.
+TEST_P(Resampler, ATonePassesAtItsLevelAndNothingFoldsBackWithin80Decibels) {
+    const auto [hz, resampling] = GetParam();
+    const uint32_t rate = resampling.sourceRate;
+    const double amplitude = 0.5;
     ManualClockCard card;
-    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(44100, 5000, 0.5));
-    ASSERT_EQ(buffer->SetFrequency(47628), S_OK);  // x1.08
-    buffer->Play(true);
-    card.Render(2048);
-    constexpr size_t kN = 32768;
+    SoundBuffer* buffer =
+        Loaded(*card.Output(0), Tone(static_cast<int>(3 * rate), hz, amplitude, rate), rate);
+    ASSERT_EQ(buffer->SetFrequency(static_cast<uint32_t>(std::lround(rate * resampling.tempo))),
+              S_OK);
+    buffer->Play(false);
+    card.Render(22050);  // past the start's ramp
+    constexpr size_t kN = 65536;
     const auto out = card.Render(kN);
     std::vector<std::complex<double>> spectrum(kN);
+    double squares = 0.0;
+    double sum = 0.0;
     for (size_t i = 0; i < kN; ++i) {
         // Blackman-Harris window: its side lobes lie below -92 dB.
-        const double x = 2 * kPi * static_cast<double>(i) / (kN - 1);
+        const double x = 2 * kPi * static_cast<double>(i) / kN;
         const double w =
             0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) - 0.01168 * std::cos(3 * x);
         spectrum[i] = out[2 * i] * w;
+        squares += w * w;
+        sum += w;
     }
     Fft(spectrum);
-    size_t peakBin = 0;
-    double peak = 0;
-    for (size_t b = 1; b < kN / 2; ++b) {
-        if (std::abs(spectrum[b]) > peak) {
-            peak = std::abs(spectrum[b]);
-            peakBin = b;
+    const double outHz = hz * resampling.tempo;
+    const auto toneBin = static_cast<long>(std::lround(outHz / 44100.0 * kN));
+    constexpr long kLobe = 8;
+    double lobe = 0.0;
+    double worst = 0.0;
+    for (long b = 3; b < static_cast<long>(kN / 2); ++b) {
+        const double power = std::norm(spectrum[static_cast<size_t>(b)]);
+        if (std::abs(b - toneBin) <= kLobe) {
+            lobe += power;
+        } else {
+            worst = std::max(worst, power);
         }
     }
-    const double binHz = 44100.0 / kN;
-    EXPECT_NEAR(static_cast<double>(peakBin) * binHz, 5400.0, 2 * binHz);
-    double worst = 0;
-    for (size_t b = 1; b < kN / 2; ++b) {
-        if (b + 6 < peakBin || b > peakBin + 6) {
-            worst = std::max(worst, std::abs(spectrum[b]));
-        }
+    const auto decibels = [amplitude](double a) { return 20 * std::log10(a / amplitude); };
+    // A tone's amplitude from the power of its whole main lobe, and a stray component's from
+    // its peak.
+    const double tone = decibels(2 * std::sqrt(lobe / (kN * squares)));
+    const double stray = decibels(2 * std::sqrt(worst) / sum);
+    if (hz <= 0.4 * rate) {
+        EXPECT_NEAR(tone, 0.0, 0.5) << "level of the tone";
     }
-    EXPECT_LT(20 * std::log10(worst / peak), -70.0) << "spurs at " << 20 * std::log10(worst / peak);
+    EXPECT_LT(stray, -80.0) << "the strongest image or alias";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    TonesAndSteps, Resampler,
+    ::testing::Combine(::testing::Values(1000.0, 5000.0, 10000.0, 15000.0, 17640.0, 19000.0),
+                       ::testing::Values(Resampling{44100, 0.92}, Resampling{44100, 1.0008},
+                                         Resampling{48000, 1.0}, Resampling{48000, 1.08})));
 
 TEST(SoundLayer, AVolumeStepIsRampedWithoutAJump) {
     ManualClockCard card;
