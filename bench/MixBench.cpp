@@ -117,8 +117,10 @@ BENCHMARK(BM_PlayToFirstSound)->Iterations(200);
 namespace {
 
 // The latency a real or virtual device gives (a sound server's "pulse" device when there is
-// one): what the device reports, and the time from Play to the first block that renders it.
+// one) at each latency choice: what the device reports, and the time from Play to the first
+// block that renders it.
 void BM_OutputLatencyOnARealDevice(benchmark::State& state) {
+    tev::SoundSystem::Instance().SetLatencyMs(static_cast<int>(state.range(0)));
     auto card = tev::SoundSystem::Instance().OpenCard("pulse", false);
     if (card == nullptr) {
         state.SkipWithError("no \"pulse\" device (start scripts/start-sound-server.sh)");
@@ -145,6 +147,13 @@ void BM_OutputLatencyOnARealDevice(benchmark::State& state) {
     state.counters["play_to_render_ms"] = total / static_cast<double>(state.iterations());
     card->Output(0)->DestroyBuffer(buffer);
 }
-BENCHMARK(BM_OutputLatencyOnARealDevice)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OutputLatencyOnARealDevice)
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        for (const int ms : tev::SoundSystem::kLatencyChoicesMs) {
+            b->Arg(ms);
+        }
+    });
 
 }  // namespace

@@ -214,24 +214,31 @@ HRESULT DeckBufferDevice::StopDeck(int deck) {
     return StopFaded(d.forwardBuffer);
 }
 
-HRESULT DeckBufferDevice::SwitchToForward(int deck) {
-    Deck& d = decks_[deck];
-    if (d.forwardBuffer == nullptr || d.backwardBuffer == nullptr) {
+// Turning round cross-fades the two directions along the gain ramp: the direction left, whose
+// fade-out the caller has begun, goes the same short way down as the other comes up, so that
+// a scratch has no gap. A start or a pause keeps its longer fade.
+HRESULT DeckBufferDevice::TurnTo(SoundBuffer* to, SoundBuffer* from) {
+    if (to == nullptr || from == nullptr) {
         return E_NO_BUFFER;
     }
-    const uint32_t p = d.backwardBuffer->GetCurrentPosition() / kChunkBytes * kChunkBytes;
-    d.forwardBuffer->SetCurrentPosition(kMirrorBase - p);
-    return PlayFaded(d.forwardBuffer);
+    const uint32_t p = from->GetCurrentPosition() / kChunkBytes * kChunkBytes;
+    to->SetCurrentPosition(kMirrorBase - p);
+    if (to->IsPlaying()) {
+        return E_ALREADY_IN_STATE;
+    }
+    CardBatch batch(card_.get());
+    if (!from->IsPlaying()) {
+        from->Stop();
+    }
+    return to->Play(true);
+}
+
+HRESULT DeckBufferDevice::SwitchToForward(int deck) {
+    return TurnTo(decks_[deck].forwardBuffer, decks_[deck].backwardBuffer);
 }
 
 HRESULT DeckBufferDevice::SwitchToBackward(int deck) {
-    Deck& d = decks_[deck];
-    if (d.forwardBuffer == nullptr || d.backwardBuffer == nullptr) {
-        return E_NO_BUFFER;
-    }
-    const uint32_t p = d.forwardBuffer->GetCurrentPosition() / kChunkBytes * kChunkBytes;
-    d.backwardBuffer->SetCurrentPosition(kMirrorBase - p);
-    return PlayFaded(d.backwardBuffer);
+    return TurnTo(decks_[deck].backwardBuffer, decks_[deck].forwardBuffer);
 }
 
 void DeckBufferDevice::Release() {

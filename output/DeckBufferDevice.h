@@ -73,6 +73,7 @@ class DeckBufferDevice {
 
   private:
     void ReleaseDeck(int deck);
+    HRESULT TurnTo(SoundBuffer* to, SoundBuffer* from);
 
     std::shared_ptr<SoundCard> card_;
     int pair_;

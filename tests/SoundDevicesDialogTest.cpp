@@ -94,6 +94,26 @@ TEST_F(SoundDevicesDialog, ColoursFollowTheSlidersAndAreStoredOnOk) {
     EXPECT_EQ(settings_.ReadNumber("colorDeckB"), 0x00ABCDFFU);
 }
 
+TEST_F(SoundDevicesDialog, TheLatencyIsOneOfTheChoicesStoredOnOkWhateverTheFileHeld) {
+    CTevSoundDevices dialog(settings_, Devices);
+    dialog.Run();
+    EXPECT_EQ(dialog.latencyMs(), 80) << "the default";
+    EXPECT_EQ(settings_.ReadNumber("outputLatencyMs"), 80U);
+    dialog.OnInitDialog();
+    dialog.latencyList()->setCurrentIndex(dialog.latencyList()->findData(20));
+    dialog.OnOK();
+    EXPECT_EQ(dialog.latencyMs(), 20);
+    EXPECT_EQ(settings_.ReadNumber("outputLatencyMs"), 20U);
+    // A value edited by hand (or damaged) takes the nearest choice.
+    for (const auto& [stored, shown] :
+         {std::pair{7U, 10}, {55U, 40}, {4000000000U, 160}, {0U, 10}}) {
+        settings_.WriteNumber("outputLatencyMs", stored);
+        CTevSoundDevices next(settings_, Devices);
+        next.Run();
+        EXPECT_EQ(next.latencyMs(), shown) << stored;
+    }
+}
+
 TEST_F(SoundDevicesDialog, AStoredDeviceThatIsGoneFallsBackToTheDefaults) {
     settings_.SaveSoundDeviceMain("Vanished USB (hw:5,0) (Can't Split)");
     CTevSoundDevices dialog(settings_, Devices);

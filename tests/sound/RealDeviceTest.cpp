@@ -18,6 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "core/AppMessages.h"
+#include "core/RingProducer.h"
+#include "decoder/DecoderRig.h"
+#include "input/FileThreads.h"
+#include "output/MixerEngine.h"
 #include "output/SoundOutput.h"
 #include "platform/MixerLineControl.h"
 #include "platform/SoundSystem.h"
@@ -216,4 +221,122 @@ TEST_F(RealDevice, TheMixerLineMovesTheServersVolume) {
     EXPECT_EQ(master.Get(), 80U);
     master.Set(100);
     EXPECT_EQ(master.Get(), 100U);
+}
+
+// Busy loops on every core for as long as it lives, as a compile beside the program would be.
+class Load {
+  public:
+    explicit Load(int processes) {
+        for (int i = 0; i < processes; ++i) {
+            pid_t pid = 0;
+            char sh[] = "sh";
+            char flag[] = "-c";
+            char loop[] = "while :; do :; done";
+            char* argv[] = {sh, flag, loop, nullptr};
+            if (posix_spawnp(&pid, "sh", nullptr, nullptr, argv, environ) == 0) {
+                pids_.push_back(pid);
+            }
+        }
+    }
+    ~Load() {
+        for (const pid_t pid : pids_) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+  private:
+    std::vector<pid_t> pids_;
+};
+
+// A deck streams a file through the whole engine (reader, notify thread, handlers on this
+// thread) at the default latency for two minutes, with both cores kept busy. The dropouts the
+// device reported and the longest silence in the recording are reported, not asserted: they
+// depend on the machine.
+TEST_F(RealDevice, ADeckPlaysOnForTwoMinutesBesideTwoBusyProcesses) {
+    setenv("PULSE_SINK", "tevmain", 1);
+    ResetEngineState();
+    QueueMessagePump pump;
+    SetMessagePump(&pump);
+    SoundSystem::Instance().SetLatencyMs(SoundSystem::kDefaultLatencyMs);
+    auto card = SoundSystem::Instance().OpenCard("pulse", false);
+    ASSERT_NE(card, nullptr) << SoundSystem::Instance().LastError();
+    SoundOutput monitor;
+    SoundOutput main;
+    main.Open(card, 0, "pulse");
+    DeckReports decks;
+    MixerEngine engine(monitor, main, decks);
+    engine.deckLevel[0].Set(1.0);
+    struct Receiver : MessageReceiver {
+        MixerEngine* engine = nullptr;
+        LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override {
+            return engine->OnAppMessage(msg, wParam, lParam);
+        }
+    } receiver;
+    receiver.engine = &engine;
+    hMixerWnd.Attach(&receiver);
+
+    // Four minutes of a 441 Hz tone, so that the deck never reaches its end.
+    constexpr double kAmplitude = 0.25;
+    const size_t frames = 44100 * 240;
+    std::vector<int16_t> tone(frames * 2);
+    for (size_t f = 0; f < frames; ++f) {
+        const auto v = static_cast<int16_t>(
+            std::lround(kAmplitude * 32767 * std::sin(2 * kPi * 441.0 * f / 44100)));
+        tone[2 * f] = v;
+        tone[2 * f + 1] = v;
+    }
+    const std::string path = "/tmp/tev-load-" + std::to_string(getpid()) + ".wav";
+    test::WriteWav(path, 2, 16, 44100, test::Bytes(tone));
+    tone = {};
+    ASSERT_TRUE(OpenFileIntoDeck(0, path));
+    decks.currentFile[0] = path;
+    WorkerThread reader = StartFileReader(0);
+    ASSERT_TRUE(pump.PumpUntil([] { return deckEvents[0].deckReadyToPlay.IsSet(); }, 20s));
+    engine.UpdateDeckVolumes();
+
+    std::vector<float> captured;
+    uint64_t underruns = 0;
+    {
+        Recording recording("tevmain.monitor", 2);
+        pump.PumpUntil([] { return false; }, 2s);  // the stream settles after its start
+        const Load load(2);
+        const uint64_t before = card->Underruns();
+        ASSERT_TRUE(engine.StartForward(0));
+        pump.PumpUntil([] { return false; }, 120s);
+        underruns = card->Underruns() - before;
+        captured = recording.Stop();
+    }
+    engine.StopForward(0);
+    StopReader(0, ReaderKind::File, false);
+    hMixerWnd.Detach(&receiver);
+    pump.Close();
+    SetMessagePump(nullptr);
+    std::remove(path.c_str());
+
+    // The longest run of near-silence between the first and the last sound of the deck.
+    const size_t total = captured.size() / 2;
+    size_t first = 0;
+    while (first < total && std::abs(captured[2 * first]) < 0.01F) {
+        ++first;
+    }
+    size_t last = total;
+    while (last > first && std::abs(captured[2 * (last - 1)]) < 0.01F) {
+        --last;
+    }
+    size_t longest = 0;
+    size_t run = 0;
+    for (size_t f = first; f < last; ++f) {
+        // A 441 Hz tone at a quarter of full scale stays this quiet for a few frames at most.
+        run = std::abs(captured[2 * f]) < 0.01F ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    const double heard = static_cast<double>(last - first) / 44100.0;
+    std::printf(
+        "under load: %.1f s heard, %llu underruns, longest silence %.1f ms (latency %d ms)\n",
+        heard, static_cast<unsigned long long>(underruns), longest * 1000.0 / 44100.0,
+        SoundSystem::Instance().latencyMs());
+    RecordProperty("underruns", static_cast<int>(underruns));
+    RecordProperty("longest_silence_ms", static_cast<int>(longest * 1000 / 44100));
+    EXPECT_GT(heard, 100.0) << "the deck was heard for most of the two minutes";
 }
