@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 
 namespace tev {
