@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -399,6 +400,7 @@ bool SettingsStore::Store(std::string_view name, const std::string& encodedValue
         ReportOnce("cannot be written: " + error);
         return false;
     }
+    ++writes_;
     return true;
 }
 
@@ -451,7 +453,8 @@ std::string SettingsStore::LoadText(std::string_view name, std::string_view fall
     return raw ? DecodeText(*raw) : std::string(fallback);
 }
 
-float SettingsStore::LoadFraction(std::string_view name, float fallback) {
+float SettingsStore::LoadFraction(std::string_view name, float fallback, float lowest,
+                                  float highest) {
     if (!Exists(name)) {
         WriteNumber(name, FractionBits(fallback));
     }
@@ -460,8 +463,9 @@ float SettingsStore::LoadFraction(std::string_view name, float fallback) {
         return fallback;
     }
     const float value = FractionFromBits(*bits);
-    // A NaN or infinity would poison every value computed from it.
-    return std::isfinite(value) ? value : fallback;
+    // A NaN or infinity would poison every value computed from it; anything else outside the
+    // control's range (a file edited by hand, or damaged) is taken to the nearer end.
+    return std::isfinite(value) ? std::clamp(value, lowest, highest) : fallback;
 }
 
 int SettingsStore::LoadOutputLatencyMs() {
@@ -501,14 +505,14 @@ void SettingsStore::SaveSoundDeviceHeadphones(std::string_view device) {
 }
 
 float SettingsStore::LoadLevelDeck(int deck) {
-    return LoadFraction(DeckName("levelDeck", deck), kDefaultLevel);
+    return LoadFraction(DeckName("levelDeck", deck), kDefaultLevel, 0.0F, 1.0F);
 }
 void SettingsStore::SaveLevelDeck(int deck, float level) {
     WriteNumber(DeckName("levelDeck", deck), FractionBits(level));
 }
 
 float SettingsStore::LoadCrossFaderCurvePosition() {
-    return LoadFraction("crossFaderCurvePosition", 0.0F);
+    return LoadFraction("crossFaderCurvePosition", 0.0F, -1.0F, 1.0F);
 }
 void SettingsStore::SaveCrossFaderCurvePosition(float position) {
     WriteNumber("crossFaderCurvePosition", FractionBits(position));
@@ -516,7 +520,7 @@ void SettingsStore::SaveCrossFaderCurvePosition(float position) {
 
 uint32_t SettingsStore::LoadColorDeck(int deck) {
     const uint32_t fallback = (deck == 0 || deck == 1) ? kDefaultColor[deck] : 0;
-    return LoadNumber(DeckName("colorDeck", deck), fallback);
+    return LoadNumber(DeckName("colorDeck", deck), fallback) & 0x00FFFFFFU;  // 0x00BBGGRR
 }
 void SettingsStore::SaveColorDeck(int deck, uint32_t color) {
     WriteNumber(DeckName("colorDeck", deck), color);

@@ -36,6 +36,8 @@ class SettingsStore {
     uint32_t ReadNumber(std::string_view name) const;
     // True when the store can be read and holds the value.
     bool Exists(std::string_view name) const;
+    // Times the file was written since the store was made.
+    uint64_t writes() const { return writes_; }
 
     uint32_t LoadTipOfTheDayIndex();
     void SaveTipOfTheDayIndex(uint32_t index);
@@ -64,11 +66,12 @@ class SettingsStore {
     bool Store(std::string_view name, const std::string& encodedValue);
     uint32_t LoadNumber(std::string_view name, uint32_t fallback);
     std::string LoadText(std::string_view name, std::string_view fallback);
-    float LoadFraction(std::string_view name, float fallback);
+    float LoadFraction(std::string_view name, float fallback, float lowest, float highest);
     void ReportOnce(const std::string& what) const;
 
     std::filesystem::path file_;
     mutable bool reported_ = false;
+    uint64_t writes_ = 0;
 };
 
 // The store of this process, at DefaultPath().

@@ -1,5 +1,7 @@
 #include "core/SoundDeviceList.h"
 
+#include <cstdlib>
+
 namespace tev {
 namespace {
 
@@ -144,22 +146,53 @@ void SoundDeviceList::Select(Which which, int index) {
     }
 }
 
+bool SoundDeviceList::SameOutput(const std::string& a, const std::string& b) {
+    // Names under which a sound server (or ALSA's routing to it) plays.
+    const auto server = [](const std::string& text) {
+        const std::string name = Description(text);
+        for (const char* known : {"default", "pulse", "pipewire", "sysdefault", "jack"}) {
+            if (name == known) {
+                return true;
+            }
+        }
+        return false;
+    };
+    // The card number of an ALSA device such as "... (hw:1,0)"; -1 without one.
+    const auto card = [](const std::string& text) {
+        const size_t at = text.find("(hw:");
+        return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + 4);
+    };
+    if (server(a) && server(b)) {
+        return true;
+    }
+    return card(a) >= 0 && card(a) == card(b);
+}
+
 void SoundDeviceList::Restore(const std::string& storedMain, const std::string& storedMonitor) {
     const std::pair<Which, const std::string*> stored[] = {{kMain, &storedMain},
                                                            {kMonitor, &storedMonitor}};
     for (const auto& [which, text] : stored) {
         const std::string wanted = Description(*text);
-        int found = -1;
+        int found = *text == kDisabled ? 0 : -1;
         const std::vector<Entry>& list = lists_[which];
-        for (size_t i = 1; i < list.size() && !text->empty(); ++i) {
+        for (size_t i = 1; i < list.size() && !text->empty() && found < 0; ++i) {
             if (Description(list[i].text) == wanted) {
                 found = static_cast<int>(i);
-                break;
             }
         }
         if (found < 0) {
             const int fallback = which == kMain ? 1 : 2;
             selected_[which] = static_cast<int>(list.size()) > fallback ? fallback : 0;
+            // One sound server or one card for both: the audience would hear the headphone mix
+            // too. The monitor stays off until the DJ splits a card or picks another one.
+            if (which == kMonitor && selected_[kMonitor] != 0 &&
+                SameOutput(selectedEntry(kMain).text, selectedEntry(kMonitor).text)) {
+                selected_[kMonitor] = 0;
+            }
+            continue;
+        }
+        if (found == 0) {
+            selected_[which] = 0;
             continue;
         }
         selected_[which] = found;

@@ -28,8 +28,9 @@ class SoundDeviceList {
     // Rebuilds both lists from the devices present (at most 20), each marked as splittable or
     // not; selects entry 0 in both.
     void Build(const std::vector<SoundDeviceInfo>& devices);
-    // Restores the stored choices: a stored "(Front)" or "(Rear)" entry splits its card again.
-    // Without a match the main output takes the first device and the monitor the second.
+    // Restores the stored choices: a stored "(Front)" or "(Rear)" entry splits its card again,
+    // and a stored kDisabled stays disabled. Without a match the main output takes the first
+    // device and the monitor the second, unless that is the same output as the main one.
     void Restore(const std::string& storedMain, const std::string& storedMonitor);
 
     // Splits the card selected in list `which` into its front and rear pairs and selects the
@@ -51,6 +52,9 @@ class SoundDeviceList {
     static std::string Description(const std::string& text);
     // Whether the entry names the front pair (0), the rear pair (1) or a whole card (-1).
     static int PairOf(const std::string& text);
+    // Whether two entries end up in the same speakers: one sound server under two names, or
+    // two devices of one card.
+    static bool SameOutput(const std::string& a, const std::string& b);
 
   private:
     int Find(Which which, const std::string& text) const;

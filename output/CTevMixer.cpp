@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 #include <cstdio>
 
 #include "core/AppMessages.h"
@@ -110,6 +111,7 @@ CTevMixer::CTevMixer(QWidget* parent)
 }
 
 CTevMixer::~CTevMixer() {
+    SaveMixSettings();
     DestroyPanels();
     hMixerWnd.Detach(this);
 }
@@ -218,7 +220,11 @@ void CTevMixer::BuildControls() {
     mainLevelSlider_->setToolTip(QStringLiteral("'D', 'U'"));
 
     for (int d = 0; d < kDeckCount; ++d) {
-        connect(deckLevel_[d], &QSlider::valueChanged, this, [this, d] { OnDeckLevelSlider(d); });
+        connect(deckLevel_[d], &QSlider::valueChanged, this, [this, d] {
+            OnDeckLevelSlider(d);
+            ScheduleSave();
+        });
+        connect(deckLevel_[d], &QSlider::sliderReleased, this, &CTevMixer::SaveMixSettings);
         connect(monitorBalance_[d], &QSlider::valueChanged, this, [this, d](int position) {
             monitor_.SetDeckPan(d, static_cast<double>(position) / kBalanceRange);
         });
@@ -229,6 +235,11 @@ void CTevMixer::BuildControls() {
     connect(monitorCrossFader_, &QSlider::valueChanged, this,
             &CTevMixer::OnMonitorCrossFaderSlider);
     connect(curveSlider_, &QSlider::valueChanged, this, &CTevMixer::OnCurveSlider);
+    connect(curveSlider_, &QSlider::sliderReleased, this, &CTevMixer::SaveMixSettings);
+    saveTimer_ = new QTimer(this);
+    saveTimer_->setSingleShot(true);
+    saveTimer_->setInterval(1000);
+    connect(saveTimer_, &QTimer::timeout, this, &CTevMixer::SaveMixSettings);
     connect(cueMark_, &QSlider::valueChanged, this, [this](int position) {
         mainCrossFader_->SetCueMark(static_cast<double>(position) / kFaderRange);
     });
@@ -252,15 +263,17 @@ void CTevMixer::OnInitDialog() {
     hMixerWnd.Attach(this);
     setWindowTitle(QStringLiteral("Mixer"));
     SettingsStore& settings = Settings();
-    engine_->curveParameter.Set(settings.LoadCrossFaderCurvePosition());
+    savedCurve_ = settings.LoadCrossFaderCurvePosition();
+    engine_->curveParameter.Set(savedCurve_);
     PostAppMessage(hMainWnd, WM_SYNC_CURVE_SLIDER);
-    engine_->SetCurveParameter(engine_->curveParameter.Get(), &settings);
+    engine_->SetCurveParameter(engine_->curveParameter.Get(), nullptr);
     engine_->mainCrossFader.Set(-1.0);
     engine_->monitorCrossFader.Set(-1.0);
     PostAppMessage(hMainWnd, WM_SYNC_MONITOR_CROSS_FADER);
     PostAppMessage(hMainWnd, WM_SYNC_MAIN_CROSS_FADER);
     for (int d = 0; d < kDeckCount; ++d) {
-        engine_->deckLevel[d].Set(settings.LoadLevelDeck(d));
+        savedLevel_[d] = settings.LoadLevelDeck(d);
+        engine_->deckLevel[d].Set(savedLevel_[d]);
         PostAppMessage(hMainWnd, WM_SYNC_DECK_LEVEL, WPARAM(d));
         monitorBalance_[d]->setValue(0);
     }
@@ -388,8 +401,34 @@ void CTevMixer::OnMonitorCrossFaderSlider() {
 }
 
 void CTevMixer::OnCurveSlider() {
-    engine_->SetCurveParameter(static_cast<double>(curveSlider_->value()) / kFaderRange,
-                               &Settings());
+    engine_->SetCurveParameter(static_cast<double>(curveSlider_->value()) / kFaderRange, nullptr);
+    ScheduleSave();
+}
+
+void CTevMixer::ScheduleSave() {
+    if (initialised_) {
+        saveTimer_->start();
+    }
+}
+
+void CTevMixer::SaveMixSettings() {
+    if (!initialised_) {
+        return;  // the values are still the stored ones
+    }
+    saveTimer_->stop();
+    SettingsStore& settings = Settings();
+    for (int d = 0; d < kDeckCount; ++d) {
+        const auto level = static_cast<float>(engine_->deckLevel[d].Get());
+        if (std::abs(level - savedLevel_[d]) > 1e-4F) {  // the slider's step is 1/65,535
+            settings.SaveLevelDeck(d, level);
+            savedLevel_[d] = level;
+        }
+    }
+    const auto curve = static_cast<float>(engine_->curveParameter.Get());
+    if (std::abs(curve - savedCurve_) > 1e-4F) {
+        settings.SaveCrossFaderCurvePosition(curve);
+        savedCurve_ = curve;
+    }
 }
 
 void CTevMixer::ShowDeckLevel(int deck) {

@@ -16,6 +16,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSlider;
+class QTimer;
 
 namespace tev {
 
@@ -122,6 +123,10 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     void OnMainCrossFaderSlider();
     void OnMonitorCrossFaderSlider();
     void OnCurveSlider();
+    // The deck levels and the curve are stored when a slider is let go, or once moves (from the
+    // keyboard, say) have been quiet for a moment: never at every step of a drag.
+    void ScheduleSave();
+    void SaveMixSettings();
 
     SoundOutput monitor_;
     SoundOutput main_;
@@ -155,6 +160,9 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
 
     bool lostReported_ = false;
     bool ordinaryThreadReported_ = false;
+    QTimer* saveTimer_ = nullptr;
+    float savedLevel_[kDeckCount] = {0.0F, 0.0F};
+    float savedCurve_ = 0.0F;
     bool initialised_ = false;
     std::function<bool()> confirmExit_;
 };

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "core/SettingsStore.h"
 #include "decks/CTevCircularChartGraph.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
@@ -346,4 +347,26 @@ TEST(MixerPanel, SlidersSetTheMixingValuesAndBalances) {
     mixer.monitorBalanceReset()->click();
     EXPECT_EQ(monitor.deck(0).forwardBuffer->GetPan(), 0);
     EXPECT_EQ(monitor.deck(1).forwardBuffer->GetPan(), 0);
+}
+
+TEST(MixerPanel, LevelsAndCurveAreStoredOncePerReleaseAndComeBackAtTheNextStart) {
+    AppRig rig;
+    CTevMixer& mixer = *rig.mixer;
+    AppRig::Settle(20);
+    const uint64_t before = Settings().writes();
+    // Two drags of 200 steps each, let go at the end.
+    for (QSlider* slider : {mixer.curveSlider(), mixer.deckLevelSlider(1)}) {
+        slider->setSliderDown(true);
+        for (int step = 1; step <= 200; ++step) {
+            slider->setValue(slider->minimum() +
+                             step * (slider->maximum() - slider->minimum()) / 300);
+        }
+        slider->setSliderDown(false);
+    }
+    EXPECT_EQ(Settings().writes() - before, 2U) << "one write per release";
+    const SettingsStore& stored = Settings();
+    SettingsStore nextStart(stored.path());
+    EXPECT_NEAR(nextStart.LoadCrossFaderCurvePosition(), mixer.engine().curveParameter.Get(), 1e-6);
+    EXPECT_NEAR(nextStart.LoadLevelDeck(1), mixer.engine().deckLevel[1].Get(), 1e-6);
+    EXPECT_NEAR(nextStart.LoadLevelDeck(0), 0.7, 1e-6);
 }

@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/SoundSystem.h"
 
 namespace fs = std::filesystem;
 using tev::SettingsStore;
@@ -67,8 +71,8 @@ TEST_F(Settings, AFractionIsStoredAsTheBitsOfItsFloat) {
     EXPECT_EQ(store.ReadNumber("crossFaderCurvePosition"), 0x3E800000U);
     EXPECT_NE(Contents().find("crossFaderCurvePosition=1048576000"), std::string::npos);
     EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), 0.25F);
-    store.SaveLevelDeck(1, -0.5F);
-    EXPECT_FLOAT_EQ(store.LoadLevelDeck(1), -0.5F);
+    store.SaveCrossFaderCurvePosition(-0.5F);
+    EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), -0.5F);
 }
 
 TEST_F(Settings, TextSurvivesUnicodeSeparatorsAndBlanks) {
@@ -120,6 +124,45 @@ TEST_F(Settings, NonFiniteOrMalformedValuesFallBackToTheDefault) {
     EXPECT_EQ(store.LoadColorDeck(1), 0x00ABCDFFU);
     EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), 0.25F);  // hexadecimal is understood
 }
+
+class HostileSettings : public Settings, public ::testing::WithParamInterface<std::string> {};
+
+// Whatever a value holds, it loads within the range of the control it sets.
+TEST_P(HostileSettings, EveryValueLoadsWithinItsRange) {
+    Write("[Settings]\n" + GetParam());
+    SettingsStore store(file);
+    for (int deck = 0; deck < 2; ++deck) {
+        const float level = store.LoadLevelDeck(deck);
+        EXPECT_TRUE(level >= 0.0F && level <= 1.0F) << level;
+        EXPECT_LE(store.LoadColorDeck(deck), 0x00FFFFFFU);
+    }
+    const float curve = store.LoadCrossFaderCurvePosition();
+    EXPECT_TRUE(curve >= -1.0F && curve <= 1.0F) << curve;
+    const int latency = store.LoadOutputLatencyMs();
+    EXPECT_NE(std::find(std::begin(tev::SoundSystem::kLatencyChoicesMs),
+                        std::end(tev::SoundSystem::kLatencyChoicesMs), latency),
+              std::end(tev::SoundSystem::kLatencyChoicesMs))
+        << latency;
+}
+
+std::string AllValues(const std::string& value) {
+    std::string text;
+    for (const char* name : {"levelDeckA", "levelDeckB", "crossFaderCurvePosition", "colorDeckA",
+                             "colorDeckB", "outputLatencyMs"}) {
+        text += std::string(name) + "=" + value + "\n";
+    }
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostileSettings,
+    ::testing::Values(AllValues(std::to_string(SettingsStore::FractionBits(1e30F))),
+                      AllValues(std::to_string(SettingsStore::FractionBits(-1e30F))),
+                      AllValues(std::to_string(SettingsStore::FractionBits(NAN))),
+                      AllValues("0xFFFFFFFF"), AllValues("-1"), AllValues("4294967296"),
+                      AllValues(std::string(1 << 20, '7')),
+                      std::string("levelDeckA=\x01\xff\xfe\n\x00\x00colorDeckA", 25) +
+                          std::string(1 << 20, '\xff') + "\n"));
 
 TEST_F(Settings, AnUnwritableStoreReturnsDefaultsAndKeepsRunning) {
     if (geteuid() == 0) {

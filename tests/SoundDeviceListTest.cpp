@@ -35,12 +35,42 @@ TEST(SoundDeviceList, ListsEveryDeviceWithWhetherItCanSplit) {
     EXPECT_EQ(*list.entries(List::kMain)[2].device, "USB Audio CODEC (hw:1,0)");
 }
 
-TEST(SoundDeviceList, WithoutAStoredChoiceTheFirstDeviceIsMainAndTheSecondMonitor) {
+struct FirstStart {
+    std::vector<SoundDeviceInfo> devices;
+    int main;
+    int monitor;
+};
+
+class FirstStartChoice : public ::testing::TestWithParam<FirstStart> {};
+
+// Without a stored choice the main output takes the first device and the monitor the second,
+// unless both would play through the same speakers: one sound server under two names, or two
+// devices of one card. The DJ then splits a card or picks one in the dialog.
+TEST_P(FirstStartChoice, NeverSendsTheMonitorWhereTheAudienceHearsIt) {
+    List list;
+    list.Build(GetParam().devices);
+    list.Restore("", "");
+    EXPECT_EQ(list.selected(List::kMain), GetParam().main);
+    EXPECT_EQ(list.selected(List::kMonitor), GetParam().monitor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, FirstStartChoice,
+    ::testing::Values(FirstStart{Devices(), 1, 2},
+                      FirstStart{{{"pulse", 32, true}, {"default", 32, true}}, 1, 0},
+                      FirstStart{{{"default", 2, false}, {"pipewire", 2, false}}, 1, 0},
+                      FirstStart{{{"Quad (hw:2,0)", 4, true}, {"Quad (hw:2,1)", 2, false}}, 1, 0},
+                      FirstStart{{{"Quad (hw:2,0)", 4, true}, {"USB (hw:3,0)", 2, false}}, 1, 2}));
+
+TEST(SoundDeviceList, ADisabledOutputIsRestoredDisabled) {
     List list;
     list.Build(Devices());
-    list.Restore("", "");
-    EXPECT_EQ(list.selected(List::kMain), 1);
-    EXPECT_EQ(list.selected(List::kMonitor), 2);
+    list.Restore("USB Audio CODEC (hw:1,0) (Can't Split)", List::kDisabled);
+    EXPECT_EQ(list.selected(List::kMain), 2);
+    EXPECT_EQ(list.selected(List::kMonitor), 0);
+    list.Restore(List::kDisabled, "pulse (Can Split)");
+    EXPECT_EQ(list.selected(List::kMain), 0);
+    EXPECT_EQ(list.selected(List::kMonitor), 3);
 }
 
 TEST(SoundDeviceList, WithoutASoundCardBothOutputsAreDisabled) {
