@@ -11,9 +11,7 @@ Event trackLengthLoadEvent{Event::Auto, false};
 std::string deckFilePath[kDeckCount];
 int32_t cdDriveRequest[kDeckCount] = {0, 0};
 
-std::string trackLengthPath;
-std::string trackLengthTitle;
-double trackLengthSeconds = 0.0;
+TrackLengthExchange trackLength;
 
 std::atomic<uint32_t> fileReaderRunning[kDeckCount];
 std::atomic<uint32_t> cdReaderRunning[kDeckCount];
@@ -21,7 +19,6 @@ std::atomic<uint32_t> forwardNotifyRunning[kDeckCount];
 std::atomic<uint32_t> backwardNotifyRunning[kDeckCount];
 std::atomic<uint32_t> keyboardPollRunning{0};
 std::atomic<uint32_t> trackLengthLoaderRunning{0};
-std::atomic<uint32_t> trackLengthLoaderBusy{0};
 std::atomic<uint8_t> keyboardEnabled{1};
 std::atomic<uint8_t> backwardPlayEnabled{1};
 
@@ -69,14 +66,68 @@ void ResetEngineState() {
     }
     keyboardPollRunning.store(0);
     trackLengthLoaderRunning.store(0);
-    trackLengthLoaderBusy.store(0);
     keyboardEnabled.store(1);
     backwardPlayEnabled.store(1);
     panelsReady = 0;
-    trackLengthPath.clear();
-    trackLengthTitle.clear();
-    trackLengthSeconds = 0.0;
+    trackLength.Reset();
     perfFrequency = PerfCounterFrequency();
+}
+
+bool TrackLengthExchange::Request(const std::string& path) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (busy_) {
+            return false;
+        }
+        requested_ = path;
+        waiting_ = true;
+        busy_ = true;
+    }
+    trackLengthLoadEvent.Set();
+    return true;
+}
+
+bool TrackLengthExchange::Take(std::string& path) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!waiting_) {
+        return false;
+    }
+    path = requested_;
+    waiting_ = false;
+    return true;
+}
+
+void TrackLengthExchange::Publish(const std::string& path, const std::string* title,
+                                  double seconds) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    last_.path = path;
+    if (title != nullptr) {
+        last_.title = *title;
+    }
+    last_.seconds = seconds;
+}
+
+void TrackLengthExchange::Finish() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    busy_ = false;
+}
+
+bool TrackLengthExchange::Busy() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return busy_;
+}
+
+TrackLengthExchange::Result TrackLengthExchange::Last() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return last_;
+}
+
+void TrackLengthExchange::Reset() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    requested_.clear();
+    waiting_ = false;
+    busy_ = false;
+    last_ = Result{};
 }
 
 }  // namespace tev

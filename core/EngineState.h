@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/Event.h"
@@ -74,11 +75,38 @@ extern Event trackLengthLoadEvent;  // automatic reset
 extern std::string deckFilePath[kDeckCount];
 extern int32_t cdDriveRequest[kDeckCount];
 
-// Hand-over with the track-length loader: the play list writes the path only while the loader
-// is not busy, and reads the results only after WM_TRACK_LENGTH_LOADED.
-extern std::string trackLengthPath;
-extern std::string trackLengthTitle;
-extern double trackLengthSeconds;  // -1.0 when the file could not be opened
+// Hand-over with the track-length loader: one request in, one result out, each under a lock,
+// so that a request arriving while a file is measured never changes what the loader reads.
+class TrackLengthExchange {
+  public:
+    struct Result {
+        std::string path;
+        std::string title;     // kept from the last readable file when this one is not
+        double seconds = 0.0;  // -1.0 when the file could not be opened
+    };
+
+    // [UI thread] Asks for `path` to be measured and wakes the loader; false (nothing asked)
+    // while the previous request is waiting or being measured.
+    bool Request(const std::string& path);
+    // [loader] Takes the waiting request; false when there is none.
+    bool Take(std::string& path);
+    // [loader] Stores the measure; Finish ends the request once its message has been handled.
+    void Publish(const std::string& path, const std::string* title, double seconds);
+    void Finish();
+    // [any thread]
+    bool Busy() const;
+    Result Last() const;
+    void Reset();
+
+  private:
+    mutable std::mutex mutex_;
+    std::string requested_;
+    bool waiting_ = false;
+    bool busy_ = false;
+    Result last_;
+};
+
+extern TrackLengthExchange trackLength;
 
 // Run flags of the worker threads: written by exchange, polled by their threads.
 extern std::atomic<uint32_t> fileReaderRunning[kDeckCount];
@@ -87,7 +115,6 @@ extern std::atomic<uint32_t> forwardNotifyRunning[kDeckCount];
 extern std::atomic<uint32_t> backwardNotifyRunning[kDeckCount];
 extern std::atomic<uint32_t> keyboardPollRunning;
 extern std::atomic<uint32_t> trackLengthLoaderRunning;
-extern std::atomic<uint32_t> trackLengthLoaderBusy;
 extern std::atomic<uint8_t> keyboardEnabled;      // 0 while the play list is the active window
 extern std::atomic<uint8_t> backwardPlayEnabled;  // played chunks are also kept, reversed
 

@@ -83,19 +83,21 @@ uint32_t ThreadTrackLengthLoad() {
             return 0;
         }
         trackLengthLoadEvent.Wait();
-        trackLengthLoaderBusy.exchange(1);
         if (trackLengthLoaderRunning.load() == 0) {
             return 0;
         }
+        std::string path;
+        if (!trackLength.Take(path)) {
+            continue;
+        }
         TrackInfo info;
-        if (gTrackInfoReader && gTrackInfoReader(trackLengthPath, info)) {
-            trackLengthTitle = info.title;
-            trackLengthSeconds = info.seconds;
+        if (gTrackInfoReader && gTrackInfoReader(path, info)) {
+            trackLength.Publish(path, &info.title, info.seconds);
         } else {
-            trackLengthSeconds = -1.0;  // the title keeps its previous value
+            trackLength.Publish(path, nullptr, -1.0);  // the title keeps its previous value
         }
         SendAppMessage(hMixerWnd, WM_TRACK_LENGTH_LOADED, 0);
-        trackLengthLoaderBusy.exchange(0);
+        trackLength.Finish();
     }
 }
 

@@ -40,8 +40,8 @@ using TrackInfoReader = std::function<bool(const std::string& path, TrackInfo& i
 // every file counts as unreadable.
 void SetTrackInfoReader(TrackInfoReader reader);
 
-// Measures the file named by trackLengthPath each time "Track Length Load Event" is set, writes
-// trackLengthTitle and trackLengthSeconds (-1.0 when it cannot be opened) and sends
+// Measures the file trackLength holds a request for each time "Track Length Load Event" is set,
+// publishes its title and length (-1.0 when it cannot be opened) and sends
 // WM_TRACK_LENGTH_LOADED. Leaves when trackLengthLoaderRunning drops.
 uint32_t ThreadTrackLengthLoad();
 

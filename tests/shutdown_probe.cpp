@@ -23,10 +23,7 @@ int main(int argc, char** argv) {
         return false;
     });
 
-    QTimer::singleShot(200, [] {
-        tev::trackLengthPath = "/music/endless.wav";
-        tev::trackLengthLoadEvent.Set();
-    });
+    QTimer::singleShot(200, [] { tev::trackLength.Request("/music/endless.wav"); });
     QTimer::singleShot(400, [] {
         auto* mixer = dynamic_cast<tev::CTevMixer*>(tev::hMixerWnd.Get());
         if (mixer == nullptr) {
@@ -40,7 +37,7 @@ int main(int argc, char** argv) {
 
     app.InitInstance();
     std::printf("main window closed, mixer handle %s, loader busy %u\n",
-                tev::hMixerWnd ? "still set" : "cleared", tev::trackLengthLoaderBusy.load());
+                tev::hMixerWnd ? "still set" : "cleared", tev::trackLength.Busy() ? 1U : 0U);
     app.ExitInstance();
     return 3;  // not reached: the application object ends the process with 0
 }

@@ -88,15 +88,7 @@ class LoaderRig : public EngineRig {
         SetTrackInfoReader(nullptr);
     }
 
-    // Asks for a length the way the play list does: only while the loader is not busy.
-    static bool Request(const std::string& path) {
-        if (trackLengthLoaderBusy.load() != 0) {
-            return false;
-        }
-        trackLengthPath = path;
-        trackLengthLoadEvent.Set();
-        return true;
-    }
+    static bool Request(const std::string& path) { return trackLength.Request(path); }
 
     std::atomic<bool> ended{false};
     std::thread thread;
@@ -115,15 +107,15 @@ TEST(TrackLengthLoader, ReportsTitleAndLengthOrMinusOneForAnUnreadableFile) {
     });
     ASSERT_TRUE(LoaderRig::Request("/music/song.ogg"));
     ASSERT_TRUE(rig.PumpUntil([&] { return rig.mixer.Count(WM_TRACK_LENGTH_LOADED) == 1; }));
-    EXPECT_EQ(trackLengthTitle, "Sóng");
-    EXPECT_DOUBLE_EQ(trackLengthSeconds, 192.5);
+    EXPECT_EQ(trackLength.Last().title, "Sóng");
+    EXPECT_DOUBLE_EQ(trackLength.Last().seconds, 192.5);
     EXPECT_EQ(rig.mixer.Messages()[0].wParam, 0U);
 
-    ASSERT_TRUE(rig.PumpUntil([] { return trackLengthLoaderBusy.load() == 0; }));
+    ASSERT_TRUE(rig.PumpUntil([] { return !trackLength.Busy(); }));
     ASSERT_TRUE(LoaderRig::Request("/music/missing.mp3"));
     ASSERT_TRUE(rig.PumpUntil([&] { return rig.mixer.Count(WM_TRACK_LENGTH_LOADED) == 2; }));
-    EXPECT_DOUBLE_EQ(trackLengthSeconds, -1.0);
-    EXPECT_EQ(trackLengthTitle, "Sóng");  // a failure keeps the previous title
+    EXPECT_DOUBLE_EQ(trackLength.Last().seconds, -1.0);
+    EXPECT_EQ(trackLength.Last().title, "Sóng");  // a failure keeps the previous title
     EXPECT_EQ(rig.mixer.offUiThread.load(), 0);
 }
 
@@ -146,7 +138,35 @@ TEST(TrackLengthLoader, ClosingWhileMeasuringFinishesTheFileThenLeaves) {
     release = true;
     ASSERT_TRUE(rig.PumpUntil([&] { return rig.ended.load(); }));
     EXPECT_EQ(rig.mixer.Count(WM_TRACK_LENGTH_LOADED), 1);
-    EXPECT_DOUBLE_EQ(trackLengthSeconds, 3.0);
+    EXPECT_DOUBLE_EQ(trackLength.Last().seconds, 3.0);
+}
+
+// Requests made as fast as the UI thread can while files are measured: every one is either
+// refused or answered with its own file's measure.
+TEST(TrackLengthLoader, EveryResultAnswersTheRequestThatAskedForIt) {
+    LoaderRig rig([](const std::string& path, TrackInfo& info) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200 + path.size() % 7 * 100));
+        info.title = "title of " + path;
+        info.seconds = static_cast<double>(path.size());
+        return true;
+    });
+    int answered = 0;
+    for (int i = 0; i < 3000 && answered < 100; ++i) {
+        const std::string path = "/music/" + std::to_string(i) + ".mp3";
+        if (!trackLength.Request(path)) {
+            rig.PumpUntil([] { return false; }, 1ms);
+            continue;
+        }
+        EXPECT_FALSE(trackLength.Request("/music/meanwhile.mp3")) << "asked while measuring";
+        ASSERT_TRUE(
+            rig.PumpUntil([&] { return rig.mixer.Count(WM_TRACK_LENGTH_LOADED) > answered; }));
+        ++answered;
+        const TrackLengthExchange::Result result = trackLength.Last();
+        EXPECT_EQ(result.path, path);
+        EXPECT_EQ(result.title, "title of " + path);
+        EXPECT_DOUBLE_EQ(result.seconds, static_cast<double>(path.size()));
+    }
+    EXPECT_EQ(answered, 100);
 }
 
 TEST(KeyboardPoll, SendsTheDownKeysInTableOrderWhileEnabled) {
