@@ -7,6 +7,8 @@
 #include <climits>
 #include <ctime>
 
+#include "platform/AudioThread.h"
+
 namespace tev {
 namespace {
 
@@ -61,6 +63,7 @@ bool Event::TryWait() noexcept {
 }
 
 void Event::Wait() noexcept {
+    TEV_NOT_ON_THE_AUDIO_THREAD();
     if (Consume()) {
         return;
     }
@@ -72,6 +75,7 @@ void Event::Wait() noexcept {
 }
 
 bool Event::WaitFor(std::chrono::nanoseconds timeout) noexcept {
+    TEV_NOT_ON_THE_AUDIO_THREAD();
     if (Consume()) {
         return true;
     }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "platform/AudioThread.h"
+
 namespace tev {
 
 // Tells the UI thread when the audio thread can no longer be using an object it has just
@@ -22,6 +24,7 @@ class RenderEpoch {
     // [any thread but the audio thread] Returns once no render that began before the call runs.
     // A render lasts a few milliseconds, so this spins briefly at most.
     void WaitUntilQuiet() const noexcept {
+        TEV_NOT_ON_THE_AUDIO_THREAD();
         const uint64_t seen = counter_.load(std::memory_order_seq_cst);
         if ((seen & 1) == 0) {
             return;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/AudioThread.h"
+
 namespace tev {
 namespace {
 
@@ -81,6 +83,7 @@ SincResampler& SincResampler::Instance() {
 }
 
 const SincKernel* SincResampler::KernelFor(double step) {
+    TEV_NOT_ON_THE_AUDIO_THREAD();
     const int grain = step <= 1.0 || !std::isfinite(step)
                           ? 0
                           : static_cast<int>(std::ceil(std::min(step - 1.0, 1e4) * kStepGrain));

@@ -39,6 +39,7 @@ SoundDevice::~SoundDevice() {
 }
 
 SoundBuffer* SoundDevice::CreateBuffer(uint32_t bytes, uint32_t sampleRate) {
+    TEV_NOT_ON_THE_AUDIO_THREAD();
     Reap();
     for (;;) {
         for (auto& slot : buffers_) {
@@ -83,6 +84,7 @@ void SoundDevice::Reap() {
 }
 
 void SoundDevice::DestroyBuffer(SoundBuffer* buffer) {
+    TEV_NOT_ON_THE_AUDIO_THREAD();
     if (buffer == nullptr) {
         return;
     }
@@ -133,6 +135,7 @@ void SoundCard::CountUnderrun() noexcept {
 }
 
 void SoundCard::RenderBlock(float* out, int frames) noexcept {
+    const RenderingSound rendering;
     const FlushDenormals flush;
     epoch_.Enter();
     // Read once, so that a batch of commands reaches every buffer in the same block.

@@ -343,3 +343,26 @@ TEST(SoundLayer, TheNullCardKeepsTime) {
     EXPECT_LT(frames, 44100U * 0.6);
     card.Output(0)->DestroyBuffer(buffer);
 }
+
+// An effect that does what the audio thread must never do: wait for the renders to end.
+class WaitingEffect final : public EffectChain {
+  public:
+    explicit WaitingEffect(const RenderEpoch& epoch) : epoch_(epoch) {}
+    void Process(float*, int, int) noexcept override { epoch_.WaitUntilQuiet(); }
+
+  private:
+    const RenderEpoch& epoch_;
+};
+
+TEST(SoundLayerDeathTest, ADebugBuildStopsAtAWaitOnTheAudioThread) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "the check is made in debug builds";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ManualClockCard card;
+    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(4410, 440, 0.5));
+    buffer->SetEffectChain(std::make_unique<WaitingEffect>(card.epoch()));
+    buffer->Play(true);
+    EXPECT_DEATH(card.Render(256), "never call it on the audio thread");
+#endif
+}

@@ -82,3 +82,33 @@ TEST(Event, AutoResetReleasesExactlyOneOfTwoWaiters) {
     EXPECT_EQ(released.load(), 2);
     EXPECT_FALSE(event.IsSet());
 }
+
+// Two threads hand a token back and forth through a pair of automatic-reset events many times
+// over: no signal is lost (which would hang) and none is doubled (which would let a side run
+// twice in a row), whatever the interleaving.
+TEST(Event, ThousandsOfPingPongsLoseAndDoubleNothing) {
+    constexpr int kRounds = 20000;
+    Event ping(Event::Auto, false);
+    Event pong(Event::Auto, false);
+    std::atomic<int> turn{0};  // even: the first side's turn
+    std::atomic<bool> doubled{false};
+    std::thread other([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            ping.Wait();
+            if (turn.fetch_add(1) % 2 != 1) {
+                doubled = true;
+            }
+            pong.Set();
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        if (turn.fetch_add(1) % 2 != 0) {
+            doubled = true;
+        }
+        ping.Set();
+        ASSERT_TRUE(pong.WaitFor(10s)) << "a signal was lost in round " << i;
+    }
+    other.join();
+    EXPECT_FALSE(doubled.load());
+    EXPECT_EQ(turn.load(), 2 * kRounds);
+}
