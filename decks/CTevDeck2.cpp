@@ -277,8 +277,20 @@ void CTevDeck2::OnChooserSelection() {
     } else if (chooser_->itemData(index).toUInt() != kLoadedFileEntry) {
         const QString drive = chooser_->itemText(index);
         if (!LoadCdDrive(static_cast<int>(chooser_->itemData(index).toUInt()))) {
-            tellUser_(QStringLiteral("No audio CD could be read from %1").arg(drive));
+            TellCdProblem(drive);
         }
+    }
+}
+
+void CTevDeck2::TellCdProblem(const QString& drive) {
+    const std::string& why = Cd().LastError(deck_);
+    if (why == CdReader::kNoAnswer) {
+        tellUser_(QStringLiteral("The CD drive does not answer: %1").arg(drive));
+    } else if (why.empty()) {
+        tellUser_(QStringLiteral("No audio CD could be read from %1").arg(drive));
+    } else {
+        tellUser_(QStringLiteral("No audio CD could be read from %1: %2")
+                      .arg(drive, QString::fromStdString(why)));
     }
 }
 
@@ -289,7 +301,7 @@ void CTevDeck2::Browse() {
         const std::string first = paths.front().toStdString();
         if (IsCdImage(first)) {
             if (!LoadCdImage(first)) {
-                tellUser_(QStringLiteral("No audio CD could be read from %1").arg(paths.front()));
+                TellCdProblem(paths.front());
             }
         } else if (LoadFile(first)) {
             SendAppMessage(hMixerWnd, WM_TRACK_LOADED, WPARAM(deck_), 0);

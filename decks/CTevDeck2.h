@@ -159,6 +159,8 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     void FillChooser();
     void OnChooserSelection();
     void Browse();
+    // Tells the user why no disc could be read from a drive or an image.
+    void TellCdProblem(const QString& drive);
     // Names a loaded file in the chooser.
     void ShowLoadedFile(const std::string& path);
     void StartTimer(int id, int milliseconds);

@@ -5,10 +5,16 @@
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "core/AppMessages.h"
 #include "core/RingProducer.h"
@@ -81,29 +87,111 @@ int CdReader::AddImage(const std::string& cuePath) {
     return static_cast<int>(drives_.size()) - 1;
 }
 
-void CdReader::Open(int deck, int driveIndex) {
-    Close(deck);
-    Drive drive;
-    {
-        std::lock_guard lock(drivesMutex_);
-        if (driveIndex < 0 || driveIndex >= static_cast<int>(drives_.size())) {
-            return;
+std::vector<std::string> CdReader::CueDataFiles(const std::string& cueText) {
+    std::vector<std::string> files;
+    size_t at = 0;
+    while (at < cueText.size()) {
+        size_t end = cueText.find('\n', at);
+        if (end == std::string::npos) {
+            end = cueText.size();
         }
-        drive = drives_[static_cast<size_t>(driveIndex)];
+        std::string line = cueText.substr(at, end - at);
+        at = end + 1;
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos || line.compare(first, 5, "FILE ") != 0) {
+            continue;
+        }
+        size_t name = line.find_first_not_of(" \t", first + 5);
+        if (name == std::string::npos) {
+            continue;
+        }
+        if (line[name] == '"') {
+            const size_t close = line.find('"', name + 1);
+            if (close != std::string::npos) {
+                files.push_back(line.substr(name + 1, close - name - 1));
+            }
+        } else {
+            // Unquoted: up to the last word, the file's type.
+            const size_t last = line.find_last_of(" \t", line.find_last_not_of(" \t\r"));
+            if (last != std::string::npos && last > name) {
+                files.push_back(line.substr(name, line.find_last_not_of(" \t", last) + 1 - name));
+            }
+        }
+    }
+    return files;
+}
+
+namespace {
+
+// What is wrong with a file an image needs; empty when it is a regular file that opens. The
+// open does not block, whatever the path has become since it was looked at.
+std::string CheckRegularFile(const std::string& path, const char* what) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::string(what) + " " + path + " is missing";
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return std::string(what) + " " + path + " is a folder";
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat opened {};
+    const bool regular = fd >= 0 && fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!regular) {
+        return std::string(what) + " " + path + (fd < 0 ? " cannot be read" : " is not a file");
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string CdReader::CheckImage(const std::string& cuePath) {
+    if (std::string problem = CheckRegularFile(cuePath, "the cue sheet"); !problem.empty()) {
+        return problem;
+    }
+    std::ifstream in(cuePath);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::string> files = CueDataFiles(text);
+    if (files.empty()) {
+        return "the cue sheet " + cuePath + " names no data file";
+    }
+    const size_t slash = cuePath.find_last_of('/');
+    const std::string dir =
+        slash == std::string::npos ? std::string() : cuePath.substr(0, slash + 1);
+    for (const std::string& file : files) {
+        const std::string path = !file.empty() && file[0] == '/' ? file : dir + file;
+        if (std::string problem = CheckRegularFile(path, "its data file"); !problem.empty()) {
+            return problem;
+        }
+    }
+    return {};
+}
+
+std::unique_ptr<CdReader::Disc> CdReader::Probe(const Drive& drive, std::string& error) {
+    if (drive.image) {
+        error = CheckImage(drive.name);
+        if (!error.empty()) {
+            return nullptr;
+        }
     }
     auto disc = std::make_unique<Disc>();
     disc->cdio = cdio_open(drive.name.c_str(), drive.image ? DRIVER_BINCUE : DRIVER_DEVICE);
     if (disc->cdio == nullptr) {
-        return;
+        error = drive.image ? "the image cannot be read" : "the drive cannot be opened";
+        return nullptr;
     }
     const track_t first = cdio_get_first_track_num(disc->cdio);
     const track_t count = cdio_get_num_tracks(disc->cdio);
     if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0) {
-        return;
+        error = "there is no disc, or it has no tracks";
+        return nullptr;
     }
     const lsn_t end = cdio_get_disc_last_lsn(disc->cdio);
     // The audio tracks from the first on; a data track (the second session of an enhanced CD)
     // ends them.
+    uint64_t blocks = 0;
     for (track_t t = first; t < first + count; ++t) {
         if (cdio_get_track_format(disc->cdio, t) != TRACK_FORMAT_AUDIO) {
             break;
@@ -116,11 +204,25 @@ void CdReader::Open(int deck, int driveIndex) {
         if (disc->trackBlocks.empty()) {
             disc->firstLsn = start;
         }
+        blocks += static_cast<uint64_t>(next - start);
+        if (blocks > kMaxDiscBlocks) {
+            error = "it is longer than any audio CD (100 minutes)";
+            return nullptr;
+        }
         disc->trackBlocks.push_back(static_cast<uint32_t>(next - start));
         disc->totalBytes += static_cast<uint64_t>(next - start) * kCdBlockBytes;
     }
     if (disc->trackBlocks.empty()) {
-        return;
+        error = "it holds no audio track";
+        return nullptr;
+    }
+    // An image whose data file is shorter than its cue sheet says (a folder opens as one
+    // block): nothing of it could be played.
+    std::vector<uint8_t> block(kCdBlockBytes);
+    if (drive.image &&
+        cdio_read_audio_sectors(disc->cdio, block.data(), disc->firstLsn, 1) != DRIVER_OP_SUCCESS) {
+        error = "its data file holds no sound";
+        return nullptr;
     }
     if (!drive.image) {
         disc->drive = cdio_cddap_identify_cdio(disc->cdio, CDDA_MESSAGE_FORGETIT, nullptr);
@@ -130,10 +232,84 @@ void CdReader::Open(int deck, int driveIndex) {
         }
         // Without paranoia the drive is read directly, as an image is.
     }
+    return disc;
+}
+
+void CdReader::Install(int deck, std::unique_ptr<Disc> disc, const std::string& name,
+                       const std::string& error) {
     Deck& d = decks_[deck];
+    d.error = error;
+    if (disc == nullptr) {
+        return;
+    }
     d.disc = std::move(disc);
-    d.driveName = drive.name;
+    d.driveName = name;
     d.readPosition.store(0);
+}
+
+void CdReader::Open(int deck, int driveIndex) {
+    const uint64_t attempt = BeginOpen(deck);
+    RunOpen(deck, attempt, driveIndex);
+    FinishOpen(deck, attempt);
+}
+
+uint64_t CdReader::BeginOpen(int deck) {
+    Close(deck);
+    Deck& d = decks_[deck];
+    const std::lock_guard lock(d.openMutex);
+    d.opened.reset();
+    d.openedError.clear();
+    return ++d.attempt;
+}
+
+void CdReader::RunOpen(int deck, uint64_t attempt, int driveIndex) {
+    Drive drive;
+    std::string error = "there is no such drive";
+    std::unique_ptr<Disc> disc;
+    {
+        std::lock_guard lock(drivesMutex_);
+        if (driveIndex >= 0 && driveIndex < static_cast<int>(drives_.size())) {
+            drive = drives_[static_cast<size_t>(driveIndex)];
+            error.clear();
+        }
+    }
+    if (error.empty()) {
+        disc = Probe(drive, error);
+    }
+    Deck& d = decks_[deck];
+    const std::lock_guard lock(d.openMutex);
+    if (d.attempt == attempt) {
+        d.opened = std::move(disc);
+        d.openedName = drive.name;
+        d.openedError = error;
+    }
+    // Otherwise the deck stopped waiting: the disc is let go here.
+}
+
+bool CdReader::FinishOpen(int deck, uint64_t attempt) {
+    Deck& d = decks_[deck];
+    std::unique_ptr<Disc> disc;
+    std::string name;
+    std::string error;
+    {
+        const std::lock_guard lock(d.openMutex);
+        if (d.attempt != attempt) {
+            return false;
+        }
+        disc = std::move(d.opened);
+        name = d.openedName;
+        error = d.openedError;
+    }
+    Install(deck, std::move(disc), name, error);
+    return IsOpen(deck);
+}
+
+void CdReader::AbandonOpen(int deck) {
+    Deck& d = decks_[deck];
+    const std::lock_guard lock(d.openMutex);
+    ++d.attempt;
+    d.opened.reset();
+    d.error = kNoAnswer;
 }
 
 void CdReader::Close(int deck) {
@@ -277,8 +453,8 @@ CdReader& Cd() {
     return reader;
 }
 
-uint32_t ThreadCdOpen(int deck) {
-    Cd().Open(deck, cdDriveRequest[deck]);
+uint32_t ThreadCdOpen(int deck, uint64_t attempt, int driveIndex) {
+    Cd().RunOpen(deck, attempt, driveIndex);
     deckEvents[deck].cdOpenDone.Set();
     return 0;
 }
@@ -335,11 +511,16 @@ uint32_t ThreadCdReadForward(int deck) {
 
 bool OpenCdIntoDeck(int deck, int driveIndex) {
     cdDriveRequest[deck] = driveIndex;
+    CdReader& cd = Cd();
+    const uint64_t attempt = cd.BeginOpen(deck);
     deckEvents[deck].cdOpenDone.Reset();
     WorkerThread::Start(deck == 0 ? "CdOpenA" : "CdOpenB", kPriorityNormal,
-                        [deck] { ThreadCdOpen(deck); });
-    WaitPumping(deckEvents[deck].cdOpenDone);
-    return Cd().IsOpen(deck);
+                        [deck, attempt, driveIndex] { ThreadCdOpen(deck, attempt, driveIndex); });
+    if (!WaitPumping(deckEvents[deck].cdOpenDone, kCdOpenTimeout)) {
+        cd.AbandonOpen(deck);  // the thread lets go of whatever it finds, whenever it does
+        return false;
+    }
+    return cd.FinishOpen(deck, attempt);
 }
 
 WorkerThread StartCdReader(int deck) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -39,9 +40,29 @@ class CdReader {
     int AddImage(const std::string& cuePath);
 
     // Opens the disc in a drive for a deck, at the start of its first track. Nothing is open
-    // afterwards when the drive has no audio disc or cannot be read.
+    // afterwards when the drive has no audio disc or cannot be read; LastError says why.
     void Open(int deck, int driveIndex);
     void Close(int deck);
+    const std::string& LastError(int deck) const { return decks_[deck].error; }
+    // LastError when the drive did not answer within kCdOpenTimeout.
+    static constexpr const char* kNoAnswer = "the drive does not answer";
+
+    // An open in three steps, so that the UI thread can stop waiting for a drive that does not
+    // answer: Begin (UI thread) numbers the attempt, Run (any thread) reads the drive and keeps
+    // the disc aside for that attempt, Finish (UI thread) installs it. An attempt abandoned by a
+    // later Begin, or by Abandon, is dropped by its own Run whenever that returns.
+    uint64_t BeginOpen(int deck);
+    void RunOpen(int deck, uint64_t attempt, int driveIndex);
+    bool FinishOpen(int deck, uint64_t attempt);
+    void AbandonOpen(int deck);
+
+    // The data files a cue sheet names, in order (FILE lines, quoted or not).
+    static std::vector<std::string> CueDataFiles(const std::string& cueText);
+    // Empty when the cue sheet and every data file it names are regular files that can be
+    // opened; otherwise what is wrong, for the user. libcdio would block on a FIFO for ever.
+    static std::string CheckImage(const std::string& cuePath);
+    // No CD holds more; a longer "disc" is refused (and positions stay within 32 bits).
+    static constexpr uint32_t kMaxDiscBlocks = 100 * 60 * 75;
     bool IsOpen(int deck) const;
     int TrackCount(int deck) const;
     std::string DriveName(int deck) const;
@@ -81,7 +102,17 @@ class CdReader {
         std::string driveName;
         std::atomic<uint32_t> readPosition{0};
         std::unique_ptr<Disc> disc;
+        std::string error;
+        // The open under way: its number and, once read, its disc.
+        std::mutex openMutex;
+        uint64_t attempt = 0;
+        std::unique_ptr<Disc> opened;
+        std::string openedName;
+        std::string openedError;
     };
+    static std::unique_ptr<Disc> Probe(const Drive& drive, std::string& error);
+    void Install(int deck, std::unique_ptr<Disc> disc, const std::string& name,
+                 const std::string& error);
     uint64_t TrackStartBytes(int deck, int track) const;
 
     mutable std::mutex drivesMutex_;
@@ -92,14 +123,18 @@ class CdReader {
 // The process's CD reader.
 CdReader& Cd();
 
-// The deck's CD-open thread: opens cdDriveRequest of the deck, then sets "CD Open Is Done Event".
-uint32_t ThreadCdOpen(int deck);
+// The deck's CD-open thread: reads drive `driveIndex` for open attempt `attempt` of the deck,
+// then sets "CD Open Is Done Event".
+uint32_t ThreadCdOpen(int deck, uint64_t attempt, int driveIndex);
+// How long a deck waits for a drive to answer.
+inline constexpr std::chrono::seconds kCdOpenTimeout{15};
 // The deck's CD reader: the ring's producer, reading batches from the disc at the deck's read
 // position. Each chunk carries the track it was read from; a read that stops short (the end of
 // the disc) publishes what was read and ends the reader.
 uint32_t ThreadCdReadForward(int deck);
 // [UI thread] The deck's CD-open steps: starts ThreadCdOpen and waits for it while dispatching
-// messages. True when a disc is open.
+// messages, kCdOpenTimeout at most. True when a disc is open; otherwise Cd().LastError(deck)
+// says why ("The CD drive does not answer" after the time-out).
 bool OpenCdIntoDeck(int deck, int driveIndex);
 // [UI thread] Starts the deck's CD reader from its read position.
 WorkerThread StartCdReader(int deck);

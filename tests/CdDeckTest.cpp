@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QComboBox>
 #include <QLabel>
@@ -119,21 +120,29 @@ TEST_F(CdDeck, APlayListTrackStartsAtItsFirstSample) {
     ExpectAudio(after, kRamp, after.size() / 4, disc, trackStart[1] + half + kRamp, gain);
 }
 
-TEST_F(CdDeck, ADriveWithoutAnAudioDiscLeavesTheDeckEmptyAndSaysSo) {
+TEST_F(CdDeck, AnImageThatCannotPlayLeavesTheDeckEmptyAndSaysWhy) {
     CTevDeck2& deck = *rig.deck[0];
     rig.MakeFile("a.wav", 200 * static_cast<int>(kChunkFrames), 0);
     rig.Browse(0, "a.wav");
     { std::ofstream(rig.Path("empty.cue")) << "no tracks here\n"; }
-    QString told;
-    deck.SetMessageSink([&told](const QString& text) { told = text; });
-    deck.SetFileChooser([&] { return QStringList{QString::fromStdString(rig.Path("empty.cue"))}; });
-    deck.chooser()->setCurrentIndex(1);
-    emit deck.chooser()->activated(1);
-    AppRig::Settle(20);
-    EXPECT_TRUE(told.startsWith(QStringLiteral("No audio CD could be read from")));
-    EXPECT_EQ(deck.source(), CTevDeck2::kSourceNone);
-    EXPECT_EQ(deck.chooser()->currentIndex(), 0);
-    EXPECT_FALSE(deck.playButton()->isEnabled());
+    // An image whose data file is a FIFO would block libcdio for ever.
+    { std::ofstream(rig.Path("fifo.cue")) << "FILE \"fifo.bin\" BINARY\n  TRACK 01 AUDIO\n"; }
+    ASSERT_EQ(mkfifo(rig.Path("fifo.bin").c_str(), 0600), 0);
+    for (const auto& [image, why] : {std::pair{"empty.cue", "names no data file"},
+                                     std::pair{"fifo.cue", "fifo.bin is not a file"}}) {
+        rig.Browse(0, "a.wav");
+        QString told;
+        deck.SetMessageSink([&told](const QString& text) { told = text; });
+        deck.SetFileChooser([&] { return QStringList{QString::fromStdString(rig.Path(image))}; });
+        deck.chooser()->setCurrentIndex(1);
+        emit deck.chooser()->activated(1);
+        AppRig::Settle(20);
+        EXPECT_TRUE(told.startsWith(QStringLiteral("No audio CD could be read from"))) << image;
+        EXPECT_TRUE(told.contains(QLatin1String(why))) << told.toStdString();
+        EXPECT_EQ(deck.source(), CTevDeck2::kSourceNone);
+        EXPECT_EQ(deck.chooser()->currentIndex(), 0);
+        EXPECT_FALSE(deck.playButton()->isEnabled());
+    }
 }
 
 TEST(CommandLine, EachFileLoadsIntoDeckAWhichKeepsTheLastOneRecognised) {

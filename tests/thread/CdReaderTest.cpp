@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -148,6 +150,61 @@ TEST_F(CdReading, AReadPastTheEndOfTheDiscStopsShortWithSilenceAfterTheLastBlock
     }
     EXPECT_EQ(Cd().Read(1, kChunkBytes, ok), 0);
     EXPECT_FALSE(ok);
+}
+
+// Images whose data file is a FIFO (libcdio would wait for a writer for ever), missing, a folder,
+// empty, or longer than any CD: each is refused at once, saying why.
+TEST_F(CdReading, HostileImagesAreRefusedAtOnceSayingWhy) {
+    const auto cueFor = [&](const std::string& name, const std::string& bin) {
+        std::ofstream(dir + "/" + name + ".cue")
+            << "FILE \"" << bin << "\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+        return dir + "/" + name + ".cue";
+    };
+    ASSERT_EQ(mkfifo((dir + "/fifo.bin").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir + "/folder.bin");
+    { std::ofstream(dir + "/empty.bin"); }
+    // 4.5 GB, sparse: a "disc" of seven hours whose byte positions would not fit in 32 bits.
+    { std::ofstream(dir + "/huge.bin"); }
+    std::filesystem::resize_file(dir + "/huge.bin", 4'500'000'000ULL);
+    const std::pair<std::string, std::string> cases[] = {
+        {cueFor("fifo", "fifo.bin"), "is not a file"},
+        {cueFor("missing", "gone.bin"), "is missing"},
+        {cueFor("folder", "folder.bin"), "is a folder"},
+        {cueFor("empty", "empty.bin"), ""},
+        {cueFor("huge", "huge.bin"), "longer than any audio CD"},
+        {dir, "is a folder"},  // the cue sheet itself
+    };
+    for (const auto& [cue, why] : cases) {
+        Cd().Open(0, Cd().AddImage(cue));
+        EXPECT_FALSE(Cd().IsOpen(0)) << cue;
+        EXPECT_FALSE(Cd().LastError(0).empty()) << cue;
+        EXPECT_NE(Cd().LastError(0).find(why), std::string::npos) << Cd().LastError(0);
+    }
+}
+
+TEST(CueSheet, NamesItsDataFilesQuotedOrNot) {
+    EXPECT_EQ(CdReader::CueDataFiles("REM x\nFILE \"a b.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                                     "\tFILE plain.wav WAVE\r\nFILE \"unclosed\nFILE\n"),
+              (std::vector<std::string>{"a b.bin", "plain.wav"}));
+    EXPECT_TRUE(CdReader::CueDataFiles("").empty());
+}
+
+// A drive that answers after the deck stopped waiting: what it found is let go, and the deck
+// stays empty, even when the answer is a disc.
+TEST_F(CdReading, AnOpenTheDeckStoppedWaitingForIsDropped) {
+    CdReader& cd = Cd();
+    const int drive = cd.AddImage(cue);
+    const uint64_t late = cd.BeginOpen(0);
+    cd.AbandonOpen(0);
+    cd.RunOpen(0, late, drive);
+    EXPECT_FALSE(cd.FinishOpen(0, late));
+    EXPECT_FALSE(cd.IsOpen(0));
+    EXPECT_EQ(cd.LastError(0), CdReader::kNoAnswer);
+    // The next open works as ever.
+    const uint64_t next = cd.BeginOpen(0);
+    cd.RunOpen(0, next, drive);
+    EXPECT_TRUE(cd.FinishOpen(0, next));
+    EXPECT_EQ(cd.TrackCount(0), 3);
 }
 
 TEST_F(CdReading, ImagesThatCannotBeReadOpenNothing) {
