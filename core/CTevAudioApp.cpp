@@ -15,6 +15,8 @@
 namespace tev {
 
 CTevAudioApp::CTevAudioApp(int& argc, char** argv) : application_(argc, argv) {
+    // What Qt left of the arguments, as bytes: a file name need not be valid UTF-8.
+    files_.assign(argv + 1, argv + argc);
     perfFrequency = PerfCounterFrequency();
     colorDeckA = Settings().LoadColorDeck(0);
     colorDeckB = Settings().LoadColorDeck(1);
@@ -36,7 +38,7 @@ CTevAudioApp::~CTevAudioApp() {
 
 bool CTevAudioApp::InitInstance() {
     CTevAudioDlg dialog;
-    dialog.SetCommandLineFiles(QApplication::arguments().mid(1));
+    dialog.SetCommandLineFiles(files_);
     dialog.DoModal();
     return false;
 }

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace tev {
 
@@ -24,6 +26,7 @@ class CTevAudioApp {
 
   private:
     QApplication application_;
+    std::vector<std::string> files_;
     std::unique_ptr<QtMessagePump> pump_;
 };
 

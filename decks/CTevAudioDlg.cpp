@@ -1,8 +1,9 @@
 #include "decks/CTevAudioDlg.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -20,6 +21,7 @@
 #include "decks/CTevDeck2.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
+#include "input/CdReader.h"
 #include "input/FileThreads.h"
 #include "output/CTevMixer.h"
 #include "platform/KeyboardDevice.h"
@@ -88,16 +90,31 @@ bool CTevAudioDlg::OnInitDialog() {
     }
 
     CTevDeck2* deckA = mixer_->deck(0);
-    for (const QString& file : commandLineFiles_) {
-        const std::string path = QFileInfo(file).absoluteFilePath().toStdString();
+    QStringList problems;
+    for (const std::string& file : commandLineFiles_) {
+        std::string path = file;
+        if (!path.empty() && path[0] != '/') {
+            path = QFile::encodeName(QDir::currentPath()).toStdString() + "/" + path;
+        }
         // A name that is no sound file is passed over before it could empty the deck, which
         // keeps the last file that loaded.
         TrackInfo info;
         const bool cd = CTevDeck2::IsCdImage(path);
         if ((!cd && !ReadTrackInfo(path, info)) ||
             (cd ? !deckA->LoadCdImage(path) : !deckA->LoadFile(path))) {
-            std::fprintf(stderr, "TevAudio: %s is not a sound file TevAudio can play\n",
-                         file.toLocal8Bit().constData());
+            const std::string why = cd ? Cd().LastError(0) : WhyNotPlayable(path);
+            problems.append(QStringLiteral("%1 %2").arg(
+                QFile::decodeName(QByteArray::fromStdString(file)), QString::fromStdString(why)));
+        }
+    }
+    if (!problems.isEmpty()) {
+        const QString text =
+            QStringLiteral("File Not Recognized: %1").arg(problems.join(QStringLiteral("; ")));
+        std::fprintf(stderr, "TevAudio: %s\n", text.toLocal8Bit().constData());
+        if (tellUser_) {
+            tellUser_(text);
+        } else {
+            QMessageBox::warning(nullptr, QStringLiteral("Tev Audio"), text);
         }
     }
 

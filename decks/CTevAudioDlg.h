@@ -2,7 +2,10 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/CpuUsageMeter.h"
 #include "platform/MessageLayer.h"
@@ -31,7 +34,12 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     // lays the panels out; false when the program cannot run.
     bool OnInitDialog();
     // Sound files named on the command line: each is loaded into Deck A in turn.
-    void SetCommandLineFiles(const QStringList& files) { commandLineFiles_ = files; }
+    // The files named on the command line, as bytes; each is loaded into Deck A in turn.
+    void SetCommandLineFiles(std::vector<std::string> files) {
+        commandLineFiles_ = std::move(files);
+    }
+    // How problems are told to the user: a message box by default.
+    void SetMessageSink(std::function<void(const QString&)> sink) { tellUser_ = std::move(sink); }
     // Places every panel: the mixer centred at the top between the decks, effects and equalizers
     // below the decks, the play list and the analyzer at the bottom, meeting at the centre.
     void LayOutPanels();
@@ -65,7 +73,8 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     QLabel* cpuUsageLabel_ = nullptr;
     QString dropoutsText_;
     QLabel* dropoutsLabel_ = nullptr;
-    QStringList commandLineFiles_;
+    std::vector<std::string> commandLineFiles_;
+    std::function<void(const QString&)> tellUser_;
 };
 
 }  // namespace tev

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -15,6 +16,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -25,6 +27,7 @@
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
 #include "input/CdReader.h"
+#include "input/FileThreads.h"
 #include "output/CTevNeedle.h"
 
 namespace tev {
@@ -236,7 +239,7 @@ QString CTevDeck2::TempoText(double tempo) {
 
 QString CTevDeck2::NowPlayingText() const {
     return CTevTrackNameIndicator::NowPlayingText(transport_.title(),
-                                                  QString::fromStdString(transport_.filePath()));
+                                                  ShownPath(transport_.filePath()));
 }
 
 void CTevDeck2::ShowTime(double seconds) {
@@ -298,7 +301,7 @@ void CTevDeck2::Browse() {
     SendAppMessage(hMixerWnd, WM_FILE_DIALOG_OPENING, 0);
     const QStringList paths = chooseFiles_();
     if (!paths.isEmpty()) {
-        const std::string first = paths.front().toStdString();
+        const std::string first = PathBytes(paths.front());
         if (IsCdImage(first)) {
             if (!LoadCdImage(first)) {
                 TellCdProblem(paths.front());
@@ -307,11 +310,12 @@ void CTevDeck2::Browse() {
             SendAppMessage(hMixerWnd, WM_TRACK_LOADED, WPARAM(deck_), 0);
             comboText_ = paths.front();
         } else {
-            tellUser_(QStringLiteral("File Not Recognized"));
+            tellUser_(QStringLiteral("File Not Recognized: %1 %2")
+                          .arg(paths.front(), QString::fromStdString(WhyNotPlayable(first))));
             FillChooser();
         }
         for (qsizetype i = 1; i < paths.size(); ++i) {
-            pendingEntry_ = paths[i].toStdString();
+            pendingEntry_ = PathBytes(paths[i]);
             SendAppMessage(hMixerWnd, WM_APPEND_PENDING_ENTRY, WPARAM(deck_), 0);
         }
     } else {
@@ -337,7 +341,21 @@ bool CTevDeck2::LoadFile(const std::string& path) {
 }
 
 bool CTevDeck2::IsCdImage(const std::string& path) {
-    return QString::fromStdString(path).endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive);
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string suffix = path.substr(path.size() - 4);
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return suffix == ".cue";
+}
+
+std::string CTevDeck2::PathBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString CTevDeck2::ShownPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 bool CTevDeck2::LoadCdImage(const std::string& cuePath) {
@@ -345,7 +363,7 @@ bool CTevDeck2::LoadCdImage(const std::string& cuePath) {
 }
 
 bool CTevDeck2::LoadCdDrive(int drive) {
-    const QString name = QString::fromStdString(Cd().DriveNameAt(drive));
+    const QString name = ShownPath(Cd().DriveNameAt(drive));
     FillChooser();
     // The drives follow the two fixed entries, whose item data may equal a drive's index.
     int entry = -1;
@@ -384,7 +402,7 @@ void CTevDeck2::ShowLoadedFile(const std::string& path) {
             chooser_->removeItem(i);
         }
     }
-    const QString entry = QString::fromStdString(path);
+    const QString entry = ShownPath(path);
     chooser_->addItem(entry, kLoadedFileEntry);
     chooser_->setCurrentIndex(chooser_->count() - 1);
     comboText_ = entry;

@@ -73,6 +73,9 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     // Adds a CD image (a .cue file with its .bin) to the drives and loads it.
     bool LoadCdImage(const std::string& cuePath);
     static bool IsCdImage(const std::string& path);
+    // Paths cross between Qt and the engine as the system's bytes: a name need not be UTF-8.
+    static std::string PathBytes(const QString& path);
+    static QString ShownPath(const std::string& path);
     // Plays a track of the loaded CD from its start (a CD entry of the play list).
     void LoadCdTrack(int track) { transport_.LoadCdTrack(track); }
     void SeekTo(double fraction) { transport_.SeekTo(fraction); }

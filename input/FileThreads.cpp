@@ -1,5 +1,7 @@
 #include "input/FileThreads.h"
 
+#include <sys/stat.h>
+
 #include <utility>
 
 #include "core/RingProducer.h"
@@ -69,6 +71,20 @@ WorkerThread StartFileReader(int deck, FileReaderStart start) {
         decoder.Seek(start.fraction);
         ThreadFileReadForward(deck);
     });
+}
+
+std::string WhyNotPlayable(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        return "is missing";
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return "is a folder";
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return "is not a regular file";
+    }
+    return "is not a sound file TevAudio can play";
 }
 
 bool ReadTrackInfo(const std::string& path, TrackInfo& info) {

@@ -38,4 +38,8 @@ WorkerThread StartFileReader(int deck, FileReaderStart start);
 // way of reading files).
 bool ReadTrackInfo(const std::string& path, TrackInfo& info);
 
+// Why a file cannot be played, for the user: "is missing", "is a folder", "is not a regular
+// file" or "is not a sound file TevAudio can play". Paths are bytes, as the system has them.
+std::string WhyNotPlayable(const std::string& path);
+
 }  // namespace tev

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -145,33 +146,42 @@ TEST_F(CdDeck, AnImageThatCannotPlayLeavesTheDeckEmptyAndSaysWhy) {
     }
 }
 
-TEST(CommandLine, EachFileLoadsIntoDeckAWhichKeepsTheLastOneRecognised) {
-    const QStringList names = {"first.wav", "second.wav", "tones.cue", "notes.txt", "missing.wav"};
+TEST(CommandLine, EachFileLoadsIntoDeckAWhichKeepsTheLastOneRecognisedAndTheRestAreExplained) {
     QTemporaryDir files;
+    const std::string dir = QFile::encodeName(files.path()).toStdString();
+    // The second file's name is not UTF-8: Linux names are bytes.
+    const std::string second = dir + "/caf\xe9 \xff.wav";
+    test::WriteWav(dir + "/first.wav", 2, 16, 44100,
+                   test::Bytes(test::NumberedFrames(50 * kChunkFrames, 2, 1)));
+    test::WriteWav(second, 2, 16, 44100,
+                   test::Bytes(test::NumberedFrames(50 * kChunkFrames, 2, 1)));
+    std::ofstream(dir + "/notes.txt") << "not a sound";
+    test::WriteCdImage(dir, "tones", {CdTone(100, 441)});
+    ASSERT_EQ(mkfifo((dir + "/pipe.wav").c_str(), 0600), 0);
     {
-        const std::string dir = files.path().toStdString();
-        for (const char* name : {"first.wav", "second.wav"}) {
-            test::WriteWav(dir + "/" + name, 2, 16, 44100,
-                           test::Bytes(test::NumberedFrames(50 * kChunkFrames, 2, 1)));
-        }
-        std::ofstream(dir + "/notes.txt") << "not a sound";
-        test::WriteCdImage(dir, "tones", {CdTone(100, 441)});
-    }
-    QStringList paths;
-    for (const QString& name : names) {
-        paths.append(files.filePath(name));
-    }
-    {
-        AppRig rig(paths);
+        AppRig rig({dir + "/first.wav", second, dir + "/tones.cue", dir + "/notes.txt",
+                    dir + "/missing.wav", dir, dir + "/pipe.wav"});
         EXPECT_EQ(rig.deck[0]->source(), CTevDeck2::kSourceCd)
             << "the names after it were no sound";
         EXPECT_EQ(rig.deck[0]->chooser()->currentText(), files.filePath("tones.cue"));
         EXPECT_EQ(rig.deck[1]->source(), CTevDeck2::kSourceNone);
+        // Told in the program, each with its reason.
+        ASSERT_EQ(rig.told.size(), 1);
+        const QString& told = rig.told.front();
+        EXPECT_TRUE(told.startsWith(QStringLiteral("File Not Recognized: "))) << told.toStdString();
+        for (const char* why : {"notes.txt is not a sound file", "missing.wav is missing",
+                                "is a folder", "pipe.wav is not a regular file"}) {
+            EXPECT_TRUE(told.contains(QLatin1String(why))) << why << ": " << told.toStdString();
+        }
     }
-    paths = paths.mid(0, 2);
     {
-        AppRig rig(paths);
-        EXPECT_EQ(rig.deck[0]->GetFilePath(), files.filePath("second.wav").toStdString());
-        EXPECT_TRUE(rig.WaitReady(0));
+        AppRig rig({dir + "/first.wav", second});
+        EXPECT_EQ(rig.deck[0]->GetFilePath(), second);
+        EXPECT_TRUE(rig.told.isEmpty());
+        ASSERT_TRUE(rig.WaitReady(0));
+        rig.deck[0]->PlayPause(false);
+        ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+        const auto out = rig.PlaySlots(3);
+        EXPECT_NE(Sample(out, 3 * kChunkFrames - 1, 0), 0.0) << "the file plays";
     }
 }

@@ -29,12 +29,13 @@ namespace tev::test {
 // thread.
 class AppRig {
   public:
-    // `commandLine`: the files named to the program.
-    explicit AppRig(const QStringList& commandLine = {}) {
+    // `commandLine`: the files named to the program, as bytes.
+    explicit AppRig(std::vector<std::string> commandLine = {}) {
         ResetEngineState();
         SetMessagePump(&pump);
         dialog = std::make_unique<CTevAudioDlg>();
-        dialog->SetCommandLineFiles(commandLine);
+        dialog->SetCommandLineFiles(std::move(commandLine));
+        dialog->SetMessageSink([this](const QString& text) { told.append(text); });
         dialog->OnInitDialog();
         mixer = dialog->mixer();
         mixer->SetExitConfirmation([this] { return confirmExit; });
@@ -139,6 +140,7 @@ class AppRig {
     QTemporaryDir dir;
     std::shared_ptr<ManualClockCard> card = std::make_shared<ManualClockCard>(4);
     std::unique_ptr<CTevAudioDlg> dialog;
+    QStringList told;  // what the main window told the user
     CTevMixer* mixer = nullptr;
     CTevDeck2* deck[kDeckCount] = {nullptr, nullptr};
     bool confirmExit = true;
