@@ -237,12 +237,18 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
+// The name of a save's temporary file before mkstemp's six characters: distinct enough that
+// only a save of ours leaves one.
+std::string SavingPrefix(const std::filesystem::path& file) {
+    return "." + file.filename().string() + ".saving-";
+}
+
 // Replaces `file` by `content` through a temporary file in the same folder and a rename.
 bool ReplaceFile(const std::filesystem::path& file, const std::string& content,
                  std::string& error) {
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    std::string pattern = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX"));
+    std::string pattern = (file.parent_path() / (SavingPrefix(file) + "XXXXXX"));
     const int fd = mkstemp(pattern.data());
     if (fd < 0) {
         error = std::strerror(errno);
@@ -282,7 +288,74 @@ constexpr float kDefaultLevel = 0.7F;
 
 }  // namespace
 
-SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
+std::optional<std::string> IniLookup(const std::string& content, std::string_view group,
+                                     std::string_view name) {
+    bool inGroup = false;
+    for (const std::string& line : SplitLines(content)) {
+        if (auto header = GroupOf(line)) {
+            inGroup = EqualsNoCase(*header, group);
+        } else if (inGroup) {
+            if (auto value = ValueOf(line, name)) {
+                return std::string(*value);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string IniWithValue(const std::string& content, std::string_view group, std::string_view name,
+                         const std::string& value) {
+    std::vector<std::string> lines = SplitLines(content);
+    const std::string entry = std::string(name) + "=" + value;
+    bool inGroup = false;
+    std::optional<size_t> groupEnd;
+    bool replaced = false;
+    for (size_t i = 0; i < lines.size() && !replaced; ++i) {
+        if (auto header = GroupOf(lines[i])) {
+            inGroup = EqualsNoCase(*header, group);
+            if (inGroup) {
+                groupEnd = i + 1;
+            }
+        } else if (inGroup) {
+            if (ValueOf(lines[i], name)) {
+                lines[i] = entry;
+                replaced = true;
+            } else if (!Trim(lines[i]).empty()) {
+                groupEnd = i + 1;
+            }
+        }
+    }
+    if (!replaced) {
+        if (groupEnd) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*groupEnd), entry);
+        } else {
+            if (!lines.empty() && !Trim(lines.back()).empty()) {
+                lines.emplace_back();
+            }
+            lines.push_back("[" + std::string(group) + "]");
+            lines.push_back(entry);
+        }
+    }
+    std::string updated;
+    for (const std::string& line : lines) {
+        updated += line;
+        updated += '\n';
+    }
+    return updated;
+}
+
+SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) {
+    // A save that a crash interrupted leaves its temporary file beside the settings.
+    std::error_code ec;
+    const std::string stem = SavingPrefix(file_);
+    for (const auto& entry : std::filesystem::directory_iterator(file_.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == stem.size() + 6 && name.compare(0, stem.size(), stem) == 0 &&
+            entry.is_regular_file(ec)) {
+            std::filesystem::remove(entry.path(), ec);
+        }
+    }
+}
 
 std::filesystem::path SettingsStore::DefaultPath() {
     std::filesystem::path base;
@@ -323,17 +396,7 @@ std::optional<std::string> SettingsStore::Lookup(std::string_view name) const {
         case FileStatus::Ok:
             break;
     }
-    bool inGroup = false;
-    for (const std::string& line : SplitLines(content)) {
-        if (auto group = GroupOf(line)) {
-            inGroup = EqualsNoCase(*group, kGroup);
-        } else if (inGroup) {
-            if (auto value = ValueOf(line, name)) {
-                return std::string(*value);
-            }
-        }
-    }
-    return std::nullopt;
+    return IniLookup(content, kGroup, name);
 }
 
 std::optional<uint32_t> SettingsStore::LookupNumber(std::string_view name) const {
@@ -360,42 +423,7 @@ bool SettingsStore::Store(std::string_view name, const std::string& encodedValue
         ReportOnce("cannot be read: " + error);
         return false;  // never overwrite what we could not read
     }
-    std::vector<std::string> lines = SplitLines(content);
-    const std::string entry = std::string(name) + "=" + encodedValue;
-    bool inGroup = false;
-    std::optional<size_t> groupEnd;
-    bool replaced = false;
-    for (size_t i = 0; i < lines.size() && !replaced; ++i) {
-        if (auto group = GroupOf(lines[i])) {
-            inGroup = EqualsNoCase(*group, kGroup);
-            if (inGroup) {
-                groupEnd = i + 1;
-            }
-        } else if (inGroup) {
-            if (ValueOf(lines[i], name)) {
-                lines[i] = entry;
-                replaced = true;
-            } else if (!Trim(lines[i]).empty()) {
-                groupEnd = i + 1;
-            }
-        }
-    }
-    if (!replaced) {
-        if (groupEnd) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*groupEnd), entry);
-        } else {
-            if (!lines.empty() && !Trim(lines.back()).empty()) {
-                lines.emplace_back();
-            }
-            lines.push_back("[" + std::string(kGroup) + "]");
-            lines.push_back(entry);
-        }
-    }
-    std::string updated;
-    for (const std::string& line : lines) {
-        updated += line;
-        updated += '\n';
-    }
+    const std::string updated = IniWithValue(content, kGroup, name, encodedValue);
     if (!ReplaceFile(target, updated, error)) {
         ReportOnce("cannot be written: " + error);
         return false;

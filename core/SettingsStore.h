@@ -77,4 +77,12 @@ class SettingsStore {
 // The store of this process, at DefaultPath().
 SettingsStore& Settings();
 
+// The INI text under the store, without any file: the raw value of `name` in `group` (names
+// and groups without regard to case; comments and other groups skipped), and the text with that
+// value set, every other line kept.
+std::optional<std::string> IniLookup(const std::string& content, std::string_view group,
+                                     std::string_view name);
+std::string IniWithValue(const std::string& content, std::string_view group, std::string_view name,
+                         const std::string& value);
+
 }  // namespace tev

@@ -164,6 +164,17 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string("levelDeckA=\x01\xff\xfe\n\x00\x00colorDeckA", 25) +
                           std::string(1 << 20, '\xff') + "\n"));
 
+TEST_F(Settings, ATemporaryFileLeftByACrashedSaveIsCleanedUp) {
+    Write("[Settings]\n");
+    const fs::path leftover = file.parent_path() / ".TevAudio.conf.saving-k3Xq9Z";
+    const fs::path other = file.parent_path() / ".TevAudio.conf.backup";
+    std::ofstream(leftover) << "[Settings]\nlevelDeckA=1\n";
+    std::ofstream(other) << "the user's own";
+    SettingsStore store(file);
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(fs::exists(other));
+}
+
 TEST_F(Settings, AnUnwritableStoreReturnsDefaultsAndKeepsRunning) {
     if (geteuid() == 0) {
         // root writes anywhere: make the store's folder a file instead.
