@@ -23,10 +23,12 @@ inline constexpr uint32_t kCdBytesPerSecond = 176400;
 // added to the list and is read sector by sector. One reader serves both decks; each deck has
 // its own open disc and read position.
 //
-// [UI thread] the drive list, Open and Close (or the deck's open thread while the UI thread
-// waits for it), and the position setters while the deck's reader is stopped (or that reader
-// itself, before its first read).
-// [reader thread] Read. [any thread] the queries.
+// [UI thread] the drive list, Open, Close and the steps of an open (RunOpen on the deck's open
+// thread), the queries, and the position setters while the deck's reader is stopped (or that
+// reader itself, before its first read).
+// [reader thread] Read, and the queries its reading needs (DriveName, ReadPosition, TrackAt):
+// while a deck's reader runs, the UI thread neither opens nor closes that deck's disc, so the
+// disc they look at stays put. Only ReadPosition is safe from any thread at any time.
 class CdReader {
   public:
     CdReader();
