@@ -180,8 +180,9 @@ TEST(DeckPanel, PlayTwiceWithCueEngagedReturnsToTheCuePoint) {
     EXPECT_NEAR(deck.elapsedSeconds(), cue + 0.4, 0.2);
 }
 
-TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgain) {
-    AppRig rig;
+// Loads a track of 20 chunks into Deck A and plays it to its end (a loaded machine may take
+// longer than the track lasts).
+static void PlayShortTrackOut(AppRig& rig) {
     rig.MakeFile("short.wav", 20 * static_cast<int>(kChunkFrames), 0);
     rig.Browse(0, "short.wav");
     CTevDeck2& deck = *rig.deck[0];
@@ -190,6 +191,12 @@ TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgain) {
     for (int slot = 0; slot < 400 && deck.IsPlaying(); ++slot) {
         rig.PlaySlots(1);
     }
+}
+
+TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgain) {
+    AppRig rig;
+    CTevDeck2& deck = *rig.deck[0];
+    PlayShortTrackOut(rig);
     ASSERT_FALSE(deck.IsPlaying());
     EXPECT_TRUE(deck.stoppedAtEnd());
     AppRig::Settle(20);
@@ -205,14 +212,8 @@ TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgain) {
 
 TEST(DeckPanel, PlayRefusedByTheMixerLeavesTheDeckPausedWithItsButtonsOff) {
     AppRig rig;
-    rig.MakeFile("short.wav", 20 * static_cast<int>(kChunkFrames), 0);
-    rig.Browse(0, "short.wav");
     CTevDeck2& deck = *rig.deck[0];
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
-    for (int slot = 0; slot < 400 && deck.IsPlaying(); ++slot) {
-        rig.PlaySlots(1);
-    }
+    PlayShortTrackOut(rig);
     ASSERT_TRUE(deck.stoppedAtEnd());
     // Gone before Play starts it again from the top: the reader cannot reopen it.
     std::filesystem::remove(rig.Path("short.wav"));

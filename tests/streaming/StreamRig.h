@@ -80,6 +80,17 @@ class StreamRig : public MessageReceiver {
         return result;
     }
 
+    // Rev pressed and let go, as the deck panel sends them: forward stops and backward starts,
+    // backward stops and forward resumes.
+    static void TurnBackward(int deck) {
+        SendAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck));
+        SendAppMessage(hMixerWnd, WM_START_BACKWARD, WPARAM(deck));
+    }
+    static void TurnForward(int deck) {
+        SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, WPARAM(deck));
+        SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, WPARAM(deck));
+    }
+
     // A WAV of `frames` frames at `rate` whose left and right samples are `amplitude` times a
     // sine of `hz` (left) and its negative (right); its samples.
     std::vector<int16_t> MakeTone(const std::string& name, size_t frames, double hz,

@@ -251,9 +251,7 @@ TEST(Streaming, BackwardPlayReversesWhatWasPlayedAndResumesFromTheMirror) {
     rig.Load(0, "a.wav");
     rig.engine->StartForward(0);
     rig.PlaySlots(30);
-    // As the deck panel does: stop forward, then start backward.
-    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
-    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    StreamRig::TurnBackward(0);
     EXPECT_TRUE(rig.main.IsPlayingBackward(0));
     EXPECT_EQ(rig.main.BackwardPlayCursor(0), static_cast<int32_t>(kMirrorBase - 30 * kChunkBytes));
     const auto back = rig.PlaySlots(5);
@@ -284,8 +282,7 @@ TEST(Streaming, BackwardPlayReversesWhatWasPlayedAndResumesFromTheMirror) {
 
     // Forward again from the mirrored position.
     const uint32_t backwardCursor = static_cast<uint32_t>(rig.main.BackwardPlayCursor(0));
-    SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
-    SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+    StreamRig::TurnForward(0);
     EXPECT_TRUE(rig.main.IsPlayingForward(0));
     // The slots played backward count as written ahead again: above 26, nothing is fed.
     EXPECT_GT(rig.engine->CountDataSlots(0), MixerEngine::kWriteAheadNormal);
@@ -303,8 +300,7 @@ TEST(Streaming, BackwardPlayStopsItselfAtTheHistoryLimit) {
     rig.Load(0, "a.wav");
     rig.engine->StartForward(0);
     rig.PlaySlots(110);
-    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
-    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    StreamRig::TurnBackward(0);
     for (int i = 0; i < 110 && rig.main.IsPlayingBackward(0); ++i) {
         rig.PlaySlots(1);
     }
@@ -398,11 +394,9 @@ TEST(Streaming, BothOutputsOfASplitCardStartTurnRoundAndResumeInTheSameFrame) {
     ASSERT_LT(first, out.size() / 4);
     EXPECT_NE(At(out, first, 2), 0.0) << "the monitor starts in the same frame";
     EXPECT_EQ(At(out, first - 1, 2), 0.0);
-    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
-    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    StreamRig::TurnBackward(0);
     const auto back = rig.PlaySlots(5);
-    SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
-    SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+    StreamRig::TurnForward(0);
     const auto resumed = rig.PlaySlots(5);
     out.insert(out.end(), back.begin(), back.end());
     out.insert(out.end(), resumed.begin(), resumed.end());
@@ -427,11 +421,9 @@ TEST(Streaming, TurningRoundResyncingTempoAndPausingNeitherGapNorStepFasterThanT
         out.insert(out.end(), more.begin(), more.end());
     };
     for (int turn = 0; turn < 2; ++turn) {  // Rev pressed and let go, twice
-        SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
-        SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+        StreamRig::TurnBackward(0);
         play(4);
-        SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
-        SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+        StreamRig::TurnForward(0);
         play(4);
     }
     rig.monitor.SetPlayPosition(0, 9 * kChunkBytes);  // the monitor drifts and is brought back
@@ -450,11 +442,9 @@ TEST(Streaming, TurningRoundResyncingTempoAndPausingNeitherGapNorStepFasterThanT
     EXPECT_LT(longestQuiet, 64U);
 
     // A pause while playing backward, as the deck does it.
-    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
-    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    StreamRig::TurnBackward(0);
     play(3);
-    SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
-    SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+    StreamRig::TurnForward(0);
     SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
     play(4);
     EXPECT_FALSE(rig.main.deckDevice()->deck(0).forwardBuffer->IsAudible());
@@ -469,11 +459,9 @@ TEST(Streaming, BackwardPastTheStartThenForwardPlaysOnIntoTheTrack) {
     rig.Load(0, "a.wav");
     rig.engine->StartForward(0);
     rig.PlaySlots(3);
-    SendAppMessage(hMixerWnd, WM_STOP_FORWARD, 0);
-    SendAppMessage(hMixerWnd, WM_START_BACKWARD, 0);
+    StreamRig::TurnBackward(0);
     rig.PlaySlots(6);  // into the silence before the track
-    SendAppMessage(hMixerWnd, WM_STOP_BACKWARD, 0);
-    SendAppMessage(hMixerWnd, WM_RESUME_FORWARD, 0);
+    StreamRig::TurnForward(0);
     const auto out = rig.PlaySlots(12);
     // Through that silence and on into the track from its start (whose first frame is 0),
     // every frame in order.
