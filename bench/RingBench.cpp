@@ -27,9 +27,10 @@ class PatternReader : public ChunkReader {
         std::memset(chunk, static_cast<int>(++n_ & 0xFF), kChunkBytes);
         return {true, false};
     }
-    std::string SourceName() const override { return "/music/bench.wav"; }
+    const ChunkSource& Source() const override { return source_; }
 
   private:
+    ChunkSource source_{"/music/bench.wav", "Bench", 60.0};
     uint32_t n_ = 0;
 };
 

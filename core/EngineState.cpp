@@ -52,7 +52,7 @@ void ResetEngineState() {
         for (uint32_t i = 0; i < kRingChunks; ++i) {
             ring.chunkFilled[i].store(0);
             ring.chunkPosition[i] = kNoChunkPosition;
-            ring.chunkSource[i].clear();
+            ring.chunkSource[i].Clear();
         }
         ring.readIndex.store(0);
         ring.writeIndex.store(0);

@@ -24,6 +24,22 @@ inline constexpr uint32_t kRingChunks = 170;
 inline constexpr uint32_t kRingBytes = kRingChunks * kChunkBytes;  // 1,999,200, about 11.3 s
 inline constexpr uint32_t kNoChunkPosition = 0xFFFFFFFFU;
 
+// Where a chunk came from: the decoded file with its title and length, or the CD drive's name.
+// The title and length travel with the chunk so that the deck can show what is sounding, even
+// after the reader has moved on to the next file.
+struct ChunkSource {
+    std::string path;      // the file's path or the CD drive's name; empty when cleared
+    std::string title;     // the file's title tag; empty for a CD or a file without one
+    double seconds = 0.0;  // the file's length; 0 for a CD
+
+    // Keeps the strings' room, so that the next chunk's record rarely allocates.
+    void Clear() noexcept {
+        path.clear();
+        title.clear();
+        seconds = 0.0;
+    }
+};
+
 // A deck's decode ring. One producer (the deck's file or CD reader) and one consumer (forward
 // streaming on the UI thread) share it without a lock: `chunkFilled` hands each chunk over, and
 // is exchanged only after the chunk's data, position and source are written (producer) or used
@@ -34,8 +50,7 @@ struct DeckRing {
     std::atomic<uint32_t> chunkFilled[kRingChunks];
     // CD input: 1-based CD track the chunk was read from; kNoChunkPosition otherwise.
     uint32_t chunkPosition[kRingChunks];
-    // The decoded file's path or the CD drive's name; empty when cleared.
-    std::string chunkSource[kRingChunks];
+    ChunkSource chunkSource[kRingChunks];
     std::atomic<uint32_t> readIndex;  // next chunk the consumer takes; written by the consumer only
     std::atomic<uint32_t>
         writeIndex;  // next chunk the producer fills; written by the producer only

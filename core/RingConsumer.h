@@ -16,7 +16,7 @@ class RingConsumer {
     struct Chunk {
         const uint8_t* data = nullptr;  // kChunkBytes of audio
         uint32_t position = kNoChunkPosition;
-        const std::string* source = nullptr;
+        const ChunkSource* source = nullptr;
     };
 
     explicit RingConsumer(int deck) noexcept : deck_(deck) {}

@@ -27,7 +27,7 @@ void RingProducer::Begin() {
     for (uint32_t i = 0; i < kRingChunks; ++i) {
         r.chunkFilled[i].exchange(0);
         r.chunkPosition[i] = kNoChunkPosition;
-        r.chunkSource[i].clear();
+        r.chunkSource[i].Clear();
     }
     r.writeIndex.store(0);
     if (kind_ == ReaderKind::Cd) {
@@ -56,7 +56,7 @@ int RingProducer::WaitForBatch() noexcept {
     return free;
 }
 
-void RingProducer::Publish(uint32_t index, const std::string& source, uint32_t position) {
+void RingProducer::Publish(uint32_t index, const ChunkSource& source, uint32_t position) {
     DeckRing& r = ring();
     r.chunkSource[index] = source;
     r.chunkPosition[index] = position;
@@ -117,7 +117,7 @@ void ProduceChunks(int deck, ChunkReader& reader) {
             if (!result.filled) {
                 continue;  // the chunk stays free and counts as one of the n attempts
             }
-            producer.Publish(w, reader.SourceName(), kNoChunkPosition);
+            producer.Publish(w, reader.Source(), kNoChunkPosition);
             SendAppMessage(hMixerWnd, WM_CHUNK_FILLED, static_cast<WPARAM>(deck));
             if (result.endOfStream) {
                 producer.PrimeAtEnd();

@@ -40,7 +40,7 @@ class RingProducer {
     // [reader thread] Waits for work; the number of free chunks, or -1 when the reader is to leave.
     int WaitForBatch() noexcept;
     // [reader thread] Hands chunk `index` to the consumer with its source and CD track.
-    void Publish(uint32_t index, const std::string& source, uint32_t position);
+    void Publish(uint32_t index, const ChunkSource& source, uint32_t position);
     // [reader thread] After a chunk has been published and announced: reports the ring primed
     // after the 121st chunk, and folds pending wake-ups.
     void ApplyPrimingRule();
@@ -74,7 +74,7 @@ class ChunkReader {
     // [reader thread] Fills exactly one chunk of kChunkBytes.
     virtual Result ReadChunk(uint8_t* chunk) = 0;
     // [reader thread] Where the last chunk came from (after a continuation, the new file).
-    virtual std::string SourceName() const = 0;
+    virtual const ChunkSource& Source() const = 0;
 };
 
 // [reader thread] The whole producer for a chunk-per-read source: fills the deck's ring until it

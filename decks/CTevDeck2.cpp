@@ -388,9 +388,9 @@ bool CTevDeck2::LoadCdDrive(int drive) {
     return true;
 }
 
-void CTevDeck2::ShowTrackChange(const std::string& path) {
-    transport_.ShowTrackChange(path);
-    ShowLoadedFile(path);
+void CTevDeck2::ShowTrackChange(const ChunkSource& source) {
+    transport_.ShowTrackChange(source);
+    ShowLoadedFile(source.path);
 }
 
 void CTevDeck2::ShowLoadedFile(const std::string& path) {

@@ -84,7 +84,7 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     // Called by the mixer while the deck streams.
     void MarkReady() { transport_.MarkReady(); }
     void StopAtEnd() { transport_.StopAtEnd(); }
-    void ShowTrackChange(const std::string& path);
+    void ShowTrackChange(const ChunkSource& source);
     void SelectCdTrack(int track) { transport_.SelectCdTrack(track); }
     void UpdateElapsed(uint32_t bytesAhead) { transport_.UpdateElapsed(bytesAhead); }
     void UpdatePositionFromElapsed() { transport_.UpdatePositionFromElapsed(); }

@@ -101,7 +101,11 @@ bool DeckTransport::LoadFile(const std::string& path) {
         return false;
     }
     stoppedAtEnd_ = false;
-    ShowTrackChange(path);
+    {
+        // The reader has not started: the decoder is still this thread's to ask.
+        const TrackDecoder& decoder = trackDecoder[deck_];
+        ShowTrackChange({path, decoder.GetTitle(), decoder.GetDuration()});
+    }
     ShowTime(lengthSeconds_);  // the length first; the elapsed time follows
     source_ = kSourceFile;
     SyncPosition(0.0);
@@ -164,16 +168,15 @@ void DeckTransport::SelectCdTrack(int track) {
     ShowLength();
 }
 
-void DeckTransport::ShowTrackChange(const std::string& path) {
+void DeckTransport::ShowTrackChange(const ChunkSource& source) {
     cueEngaged_ = false;
-    if (path.empty()) {
+    if (source.path.empty()) {
         return;
     }
-    const TrackDecoder& decoder = trackDecoder[deck_];
-    title_ = QString::fromStdString(decoder.GetTitle());
-    filePath_ = path;
+    title_ = QString::fromStdString(source.title);
+    filePath_ = source.path;
     PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
-    lengthSeconds_ = decoder.GetDuration();
+    lengthSeconds_ = source.seconds;
     ShowLength();
 }
 

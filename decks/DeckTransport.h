@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/EngineState.h"
 #include "output/BoundedValue.h"
 #include "platform/WorkerThread.h"
 
@@ -83,7 +84,7 @@ class DeckTransport {
     void MarkReady();
     void StopAtEnd();
     // The sounding file or CD track changed: its title and length.
-    void ShowTrackChange(const std::string& path);
+    void ShowTrackChange(const ChunkSource& source);
     void SelectCdTrack(int track);
     // `bytesAhead`: audio written to the outputs ahead of the play position.
     void UpdateElapsed(uint32_t bytesAhead);

@@ -464,7 +464,8 @@ uint32_t ThreadCdReadForward(int deck) {
     RingProducer producer(deck, ReaderKind::Cd);
     DeckRing& ring = producer.ring();
     producer.Begin();
-    const std::string source = cd.DriveName(deck);
+    ChunkSource source;
+    source.path = cd.DriveName(deck);
     int filled = 0;
     for (;;) {
         const int n = producer.WaitForBatch();

@@ -16,22 +16,26 @@ class DecoderChunkReader final : public ChunkReader {
     explicit DecoderChunkReader(int deck) : deck_(deck), decoder_(trackDecoder[deck]) {}
 
     Result ReadChunk(uint8_t* chunk) override {
-        const std::string before = decoder_.Path();
         uint32_t bytes = 0;
         bool endOfStream = false;
         const HRESULT hr = decoder_.Read(deck_, chunk, bytes, endOfStream);
-        // After a continuation the chunk belongs to the new file; after the last chunk the
-        // decoder has closed and forgotten its path, but the chunk still came from that file.
-        source_ = decoder_.Path().empty() ? before : decoder_.Path();
+        // After a continuation the chunk belongs to the new file, whose title and length are read
+        // here, where the decoder is this thread's. After the last chunk the decoder has closed
+        // and forgotten its path, but the chunk still came from the file before.
+        if (!decoder_.Path().empty() && decoder_.Path() != source_.path) {
+            source_.path = decoder_.Path();
+            source_.title = decoder_.GetTitle();
+            source_.seconds = decoder_.GetDuration();
+        }
         return {hr == S_OK, endOfStream};
     }
 
-    std::string SourceName() const override { return source_; }
+    const ChunkSource& Source() const override { return source_; }
 
   private:
     int deck_;
     TrackDecoder& decoder_;
-    std::string source_;
+    ChunkSource source_;
 };
 
 }  // namespace

@@ -41,9 +41,10 @@ class TrackDecoder {
     // Moves to a fraction (0 ... 1) of the duration; lands within a chunk of it.
     void Seek(double fraction);
 
-    double GetDuration() const;    // seconds; 0.0 when closed
-    double GetPosition() const;    // seconds decoded so far; 0.0 when closed
-    std::string GetTitle() const;  // empty when the file has none
+    double GetDuration() const;  // seconds; 0.0 when closed
+    double GetPosition() const;  // seconds decoded so far; 0.0 when closed
+    // Empty when the file has none. It reads the stream: only the decoder's present user may ask.
+    std::string GetTitle() const;
 
     uint32_t SampleRate() const { return sampleRate_.load(std::memory_order_relaxed); }
     // 1 or 2 (more are mixed down to 2)

@@ -498,8 +498,8 @@ void CTevMixer::StopAtEnd(int deck) {
     decks_[deck]->StopAtEnd();
 }
 
-void CTevMixer::ShowTrackChange(int deck, const std::string& path) {
-    decks_[deck]->ShowTrackChange(path);
+void CTevMixer::ShowTrackChange(int deck, const ChunkSource& source) {
+    decks_[deck]->ShowTrackChange(source);
 }
 
 void CTevMixer::SelectCdTrack(int deck, int track) {

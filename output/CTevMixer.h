@@ -98,7 +98,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     uint32_t SampleRate(int deck) const override;
     void MarkReady(int deck) override;
     void StopAtEnd(int deck) override;
-    void ShowTrackChange(int deck, const std::string& path) override;
+    void ShowTrackChange(int deck, const ChunkSource& source) override;
     void SelectCdTrack(int deck, int track) override;
     void StepRotation(int deck, int direction) override;
     void UpdateElapsed(int deck, uint32_t bytesAhead) override;

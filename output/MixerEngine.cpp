@@ -22,6 +22,7 @@ int NextSlot(int slot) {
 
 // Room for any path, so that recording a slot's source never allocates while streaming.
 constexpr size_t kSourceCapacity = PATH_MAX;
+constexpr size_t kTitleCapacity = 256;
 
 }  // namespace
 
@@ -32,8 +33,9 @@ uint32_t DeckReports::SampleRate(int deck) const {
 MixerEngine::MixerEngine(SoundOutput& monitor, SoundOutput& main, DeckCallbacks& decks)
     : monitor_(monitor), main_(main), decks_(decks) {
     for (auto& deck : slotSource_) {
-        for (std::string& source : deck) {
-            source.reserve(kSourceCapacity);
+        for (ChunkSource& source : deck) {
+            source.path.reserve(kSourceCapacity);
+            source.title.reserve(kTitleCapacity);
         }
     }
     for (auto& deck : slotTrackPosition_) {
@@ -101,14 +103,17 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void MixerEngine::WriteSlot(int deck, const int16_t* samples, bool silent, int32_t trackPosition,
-                            const std::string& source, float level) {
+                            const ChunkSource& source, float level) {
     const int k = Pacer().ForwardWriteSlot(deck);
     dataSlot_[deck][k] = !silent;
     silentSlot_[deck][k] = silent;
     if (!silent) {
         slotTrackPosition_[deck][k] = trackPosition;
     }
-    slotSource_[deck][k].assign(source);
+    ChunkSource& slot = slotSource_[deck][k];
+    slot.path.assign(source.path);
+    slot.title.assign(source.title);
+    slot.seconds = source.seconds;
     slotLevel_[deck][k] = level;
     monitor_.WriteForwardChunk(deck, samples);
     main_.WriteForwardChunk(deck, samples);
@@ -124,7 +129,7 @@ bool MixerEngine::FeedForwardChunk(int deck) {
     RingConsumer::Chunk chunk;
     if (!consumer.Peek(chunk)) {
         // The ring is empty: silence, never stale audio, and a mark that play ends here.
-        static const std::string kNoSource;
+        static const ChunkSource kNoSource;
         WriteSlot(deck, silence_.data(), true, -1, kNoSource, 0.0f);
         return false;
     }
@@ -286,8 +291,8 @@ void MixerEngine::ReportTrackChange(int deck, int slot) {
         }
         return;
     }
-    const std::string& source = slotSource_[deck][slot];
-    if (!source.empty() && source != decks_.CurrentFile(deck)) {
+    const ChunkSource& source = slotSource_[deck][slot];
+    if (!source.path.empty() && source.path != decks_.CurrentFile(deck)) {
         decks_.ShowTrackChange(deck, source);
     }
 }

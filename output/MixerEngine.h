@@ -34,8 +34,8 @@ class DeckCallbacks {
     virtual void MarkReady(int deck) = 0;
     // Play reached the silence after the deck's last audio: stop it, after this handler.
     virtual void StopAtEnd(int deck) = 0;
-    // The sounding track changed: to `path` (files) or to CD track `track`.
-    virtual void ShowTrackChange(int deck, const std::string& path) = 0;
+    // The sounding track changed: to the file of `source` or to CD track `track`.
+    virtual void ShowTrackChange(int deck, const ChunkSource& source) = 0;
     virtual void SelectCdTrack(int deck, int track) = 0;
     virtual void StepRotation(int deck, int direction) = 0;
     // `bytesAhead` of audio are written ahead of the play position.
@@ -54,7 +54,9 @@ class DeckReports : public DeckCallbacks {
     uint32_t SampleRate(int deck) const override;
     void MarkReady(int deck) override { deckEvents[deck].deckReadyToPlay.Set(); }
     void StopAtEnd(int deck) override { PostAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck)); }
-    void ShowTrackChange(int deck, const std::string& path) override { currentFile[deck] = path; }
+    void ShowTrackChange(int deck, const ChunkSource& source) override {
+        currentFile[deck] = source.path;
+    }
     void SelectCdTrack(int, int) override {}
     void StepRotation(int, int) override {}
     void UpdateElapsed(int, uint32_t) override {}
@@ -130,7 +132,7 @@ class MixerEngine : public MessageReceiver {
     // Writes a chunk into the next forward slot of both outputs (and its reversed copy into the
     // backward buffers) and records what the slot holds.
     void WriteSlot(int deck, const int16_t* samples, bool silent, int32_t trackPosition,
-                   const std::string& source, float level);
+                   const ChunkSource& source, float level);
     void ReportTrackChange(int deck, int slot);
     void UpdateDisplay(int deck, int slotsAhead);
 
@@ -141,7 +143,7 @@ class MixerEngine : public MessageReceiver {
     std::array<std::array<bool, kDeckSlots>, kDeckCount> dataSlot_{};
     std::array<std::array<bool, kDeckSlots>, kDeckCount> silentSlot_{};
     std::array<std::array<int32_t, kDeckSlots>, kDeckCount> slotTrackPosition_{};
-    std::array<std::array<std::string, kDeckSlots>, kDeckCount> slotSource_;
+    std::array<std::array<ChunkSource, kDeckSlots>, kDeckCount> slotSource_;
     std::array<std::array<float, kDeckSlots>, kDeckCount> slotLevel_{};
     int lastPlayedSlot_[kDeckCount] = {0, 0};
     RingConsumer consumers_[kDeckCount] = {RingConsumer(0), RingConsumer(1)};
@@ -161,7 +163,7 @@ class MixerEngine : public MessageReceiver {
         std::vector<int16_t> samples;
         std::array<bool, kDeckSlots> silent{};
         std::array<int32_t, kDeckSlots> trackPosition{};
-        std::array<std::string, kDeckSlots> source;
+        std::array<ChunkSource, kDeckSlots> source;
         std::array<float, kDeckSlots> level{};
     };
     HeldDeck held_[kDeckCount];

@@ -19,14 +19,17 @@ inline std::string Fixture(const std::string& name) {
     return std::string(dir != nullptr ? dir : "fixtures") + "/" + name;
 }
 
-// Writes a PCM WAV file with exactly the given sample bytes.
+// Writes a PCM WAV file with exactly the given sample bytes, and a title tag (LIST INFO INAM)
+// when `title` is not empty.
 inline void WriteWav(const std::string& path, int channels, int bits, int rate,
-                     const std::vector<uint8_t>& data) {
+                     const std::vector<uint8_t>& data, const std::string& title = {}) {
     auto put32 = [](std::ofstream& out, uint32_t v) { out.write(reinterpret_cast<char*>(&v), 4); };
     auto put16 = [](std::ofstream& out, uint16_t v) { out.write(reinterpret_cast<char*>(&v), 2); };
+    const auto tagBytes = static_cast<uint32_t>((title.size() + 2) & ~size_t{1});  // NUL, even
+    const uint32_t listBytes = title.empty() ? 0 : 8 + 4 + 8 + tagBytes;
     std::ofstream out(path, std::ios::binary);
     out.write("RIFF", 4);
-    put32(out, static_cast<uint32_t>(36 + data.size()));
+    put32(out, static_cast<uint32_t>(36 + listBytes + data.size()));
     out.write("WAVEfmt ", 8);
     put32(out, 16);
     put16(out, 1);
@@ -35,6 +38,15 @@ inline void WriteWav(const std::string& path, int channels, int bits, int rate,
     put32(out, static_cast<uint32_t>(rate * channels * bits / 8));
     put16(out, static_cast<uint16_t>(channels * bits / 8));
     put16(out, static_cast<uint16_t>(bits));
+    if (!title.empty()) {
+        out.write("LIST", 4);
+        put32(out, listBytes - 8);
+        out.write("INFOINAM", 8);
+        put32(out, tagBytes);
+        std::string tag = title;
+        tag.resize(tagBytes, '\0');
+        out.write(tag.data(), tagBytes);
+    }
     out.write("data", 4);
     put32(out, static_cast<uint32_t>(data.size()));
     out.write(reinterpret_cast<const char*>(data.data()),

@@ -49,7 +49,7 @@ class FileReader : public ::testing::Test {
             const auto* samples = reinterpret_cast<const int16_t*>(chunk.data);
             out.insert(out.end(), samples, samples + kChunkBytes / 2);
             if (sources != nullptr) {
-                sources->push_back(*chunk.source);
+                sources->push_back(chunk.source->path);
             }
             consumer.Release();
         }

@@ -32,6 +32,7 @@ class StreamRig : public MessageReceiver {
         dir = mkdtemp(pattern);
         main.Open(card, 0, "main");
         monitor.Open(card, 1, "monitor");
+        decks.renderedSoFar = &rendered;
         engine = std::make_unique<MixerEngine>(monitor, main, decks);
         engine->deckLevel[0].Set(1.0);
         engine->deckLevel[1].Set(1.0);
@@ -107,9 +108,10 @@ class StreamRig : public MessageReceiver {
     }
 
     // A WAV of numbered frames (see NumberedFrames); its samples.
-    std::vector<int16_t> MakeFile(const std::string& name, int frames, int id) {
+    std::vector<int16_t> MakeFile(const std::string& name, int frames, int id,
+                                  const std::string& title = {}) {
         auto samples = NumberedFrames(frames, 2, id);
-        WriteWav(dir + "/" + name, 2, 16, 44100, Bytes(samples));
+        WriteWav(dir + "/" + name, 2, 16, 44100, Bytes(samples), title);
         return samples;
     }
 
@@ -157,6 +159,7 @@ class StreamRig : public MessageReceiver {
             }
             auto block = card->Render(static_cast<int>(kChunkFrames));
             out.insert(out.end(), block.begin(), block.end());
+            rendered += kChunkFrames;
             pump.PumpUntil(
                 [&] {
                     for (int deck = 0; deck < kDeckCount; ++deck) {
@@ -183,7 +186,21 @@ class StreamRig : public MessageReceiver {
     QueueMessagePump pump;
     SoundOutput monitor;
     SoundOutput main;
-    DeckReports decks;
+    // Keeps each track change the streaming reports, with the frames rendered by then.
+    struct ShownDecks : DeckReports {
+        struct Shown {
+            ChunkSource source;
+            size_t rendered;
+        };
+        void ShowTrackChange(int deck, const ChunkSource& source) override {
+            DeckReports::ShowTrackChange(deck, source);
+            shown[deck].push_back({source, *renderedSoFar});
+        }
+        const size_t* renderedSoFar = nullptr;
+        std::array<std::vector<Shown>, kDeckCount> shown;
+    };
+    size_t rendered = 0;  // frames rendered by PlaySlots
+    ShownDecks decks;
     std::unique_ptr<MixerEngine> engine;
     std::function<void(int)> onTrackEnded;
     int forwardNotifications = 0;

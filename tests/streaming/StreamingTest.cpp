@@ -161,25 +161,49 @@ TEST(Streaming, TheMonitorPacesPlayWhenThereIsNoMainDevice) {
     }
 }
 
-TEST(Streaming, TwoFilesContinueWithoutAGapOrARepeat) {
+TEST(Streaming, FilesContinueWithoutAGapOrARepeatAndEachIsShownAsItSounds) {
     StreamRig rig;
-    const auto a = rig.MakeFile("a.wav", 130 * kChunkFrames + 1234, 0);
-    const auto b = rig.MakeFile("b.wav", 40 * kChunkFrames + 77, 900);
-    int ended = 0;
+    const auto a = rig.MakeFile("a.wav", 130 * kChunkFrames + 1234, 0, "First");
+    const auto b = rig.MakeFile("b.wav", 40 * kChunkFrames + 77, 900, "Second");
+    const auto c = rig.MakeFile("c.wav", 20 * kChunkFrames, 1800, "Third");
+    // Each file is opened as the one before ends, long before the chunk where it begins sounds.
+    const std::vector<std::string> next{"b.wav", "c.wav"};
+    size_t ended = 0;
     rig.onTrackEnded = [&](int deck) {
-        if (++ended == 1 && OpenFileIntoDeck(deck, rig.dir + "/b.wav")) {
+        if (ended < next.size() && OpenFileIntoDeck(deck, rig.dir + "/" + next[ended])) {
             trackDecoder[deck].SetContinue(true);
         }
+        ++ended;
     };
     rig.Load(0, "a.wav");
     rig.engine->StartForward(0);
-    const auto out = rig.PlaySlots(180);
-    auto both = a;
-    both.insert(both.end(), b.begin(), b.end());
-    ExpectFileFrames(out, kRamp, both.size() / 2, both, kRamp, kFullLeftGain);
-    EXPECT_EQ(ended, 2);
-    EXPECT_EQ(rig.decks.currentFile[0], rig.dir + "/b.wav") << "the track change was reported";
+    const auto out = rig.PlaySlots(200);
+    auto all = a;
+    all.insert(all.end(), b.begin(), b.end());
+    all.insert(all.end(), c.begin(), c.end());
+    ExpectFileFrames(out, kRamp, all.size() / 2, all, kRamp, kFullLeftGain);
+    EXPECT_EQ(ended, 3U);
     EXPECT_EQ(rig.stops, 1);
+
+    // The chunk a file's first frame is in carries that file; the deck shows the file once that
+    // chunk sounds, with the title and length of that file, whatever the reader has opened since.
+    struct Expected {
+        std::string name, title;
+        size_t firstFrame, frames;
+    };
+    const Expected expected[] = {{"b.wav", "Second", a.size() / 2, b.size() / 2},
+                                 {"c.wav", "Third", (a.size() + b.size()) / 2, c.size() / 2}};
+    const auto& shown = rig.decks.shown[0];
+    ASSERT_EQ(shown.size(), 2U);
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(shown[i].source.path, rig.dir + "/" + expected[i].name);
+        EXPECT_EQ(shown[i].source.title, expected[i].title);
+        EXPECT_NEAR(shown[i].source.seconds, expected[i].frames / 44100.0, 0.001);
+        const size_t chunkStart = expected[i].firstFrame / kChunkFrames * kChunkFrames;
+        EXPECT_GE(shown[i].rendered, chunkStart) << "shown before its chunk sounds";
+        EXPECT_LE(shown[i].rendered, chunkStart + 2 * kChunkFrames) << "shown late";
+    }
 }
 
 TEST(Streaming, AStalledUiThreadIsHeardAsSilenceThenPlayGoesOnNeverAsTheLastLap) {

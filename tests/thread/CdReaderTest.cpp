@@ -240,6 +240,6 @@ TEST_F(CdReading, TheReaderFillsTheRingWithTrackNumbersAndEndsAtTheEndOfTheDisc)
         const uint32_t start = static_cast<uint32_t>(k) * kChunkBytes / kCdBlockBytes;
         const uint32_t track = start < kTrack1 ? 1 : start < kTrack1 + kTrack2 ? 2 : 3;
         EXPECT_EQ(deckRing[1].chunkPosition[k], track) << "chunk " << k;
-        EXPECT_EQ(deckRing[1].chunkSource[k], cue);
+        EXPECT_EQ(deckRing[1].chunkSource[k].path, cue);
     }
 }

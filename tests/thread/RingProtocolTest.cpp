@@ -34,9 +34,10 @@ class CountingReader : public ChunkReader {
         }
         return {true, endAfter_ >= 0 && static_cast<int>(produced_) == endAfter_};
     }
-    std::string SourceName() const override { return "/music/counting.wav"; }
+    const ChunkSource& Source() const override { return source_; }
 
   private:
+    ChunkSource source_{"/music/counting.wav", "Counting", 60.0};
     int attempts_ = 0;
     uint32_t produced_ = 0;
     int endAfter_;
@@ -106,13 +107,14 @@ TEST_F(RingProtocol, FreshReaderFillsTheRingAndReportsPrimedOnceAfterThe121stChu
     }
     for (uint32_t i = 0; i < kRingChunks; ++i) {
         EXPECT_EQ(deckRing[1].chunkPosition[i], kNoChunkPosition);
-        EXPECT_EQ(deckRing[1].chunkSource[i], "/music/counting.wav");
+        EXPECT_EQ(deckRing[1].chunkSource[i].path, "/music/counting.wav");
+        EXPECT_EQ(deckRing[1].chunkSource[i].title, "Counting");
         EXPECT_EQ(SequenceOf(deckRing[1].Chunk(i)), i);
     }
 
     // Deck A was never touched by Deck B's reader.
     EXPECT_EQ(EngineRig::FilledChunks(0), 0);
-    EXPECT_TRUE(deckRing[0].chunkSource[0].empty());
+    EXPECT_TRUE(deckRing[0].chunkSource[0].path.empty());
     EXPECT_FALSE(deckEvents[0].discReadForward.IsSet());
     EXPECT_TRUE(deckEvents[0].threadFileReadForwardDone.IsSet());
     EXPECT_EQ(fileReaderRunning[0].load(), 0U);
@@ -232,8 +234,9 @@ class FailingReader : public ChunkReader {
         ++attempts;
         return {false, false};
     }
-    std::string SourceName() const override { return "broken"; }
+    const ChunkSource& Source() const override { return source_; }
     std::atomic<int> attempts{0};
+    ChunkSource source_{"broken", {}, 0.0};
 };
 
 }  // namespace
