@@ -137,8 +137,6 @@ bool DeckTransport::LoadCdDrive(int drive) {
     stoppedAtEnd_ = false;
     cdTrackCount_ = cd.TrackCount(deck_);
     filePath_ = cd.DriveNameAt(drive);
-    title_.clear();
-    PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
     SelectCdTrack(1);
     ShowTime(cd.DiscLength(deck_));  // the disc's length first
     source_ = kSourceCd;
@@ -165,6 +163,13 @@ void DeckTransport::SelectCdTrack(int track) {
     cueEngaged_ = false;
     cdTrack_ = track;
     lengthSeconds_ = Cd().TrackLength(deck_, track);
+    // The track's CD-TEXT title, else the disc's; with neither the drive's name is shown.
+    std::string title = Cd().Title(deck_, track);
+    if (title.empty()) {
+        title = Cd().Title(deck_, 0);
+    }
+    title_ = QString::fromUtf8(title);
+    PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
     ShowLength();
 }
 

@@ -28,6 +28,54 @@ constexpr uint32_t kBlocksPerChunk = kChunkBytes / kCdBlockBytes;  // 5
 // in its own words instead.
 void QuietLog(cdio_log_level_t, const char*) {}
 
+// The length of the UTF-8 sequence at `s` (at most `left` bytes), or 0 when it is not one.
+size_t Utf8Sequence(const unsigned char* s, size_t left) {
+    const size_t length = s[0] < 0x80                   ? 1
+                          : s[0] >= 0xC2 && s[0] < 0xE0 ? 2
+                          : s[0] >= 0xE0 && s[0] < 0xF0 ? 3
+                          : s[0] >= 0xF0 && s[0] < 0xF5 ? 4
+                                                        : 0;
+    if (length == 0 || length > left) {
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if ((s[i] & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// libcdio reads a cue sheet's titles as Latin-1, but cue sheets are mostly written in UTF-8:
+// "Tône" comes back as "TÃ´ne". A title whose characters are all Latin-1 and whose bytes then
+// form UTF-8 with some character beyond ASCII was such a title, and is taken back.
+std::string UndoLatin1Reading(const std::string& title) {
+    std::string bytes;
+    bool beyondAscii = false;
+    const auto* s = reinterpret_cast<const unsigned char*>(title.data());
+    for (size_t i = 0; i < title.size();) {
+        const size_t length = Utf8Sequence(s + i, title.size() - i);
+        if (length == 1) {
+            bytes.push_back(static_cast<char>(s[i]));
+        } else if (length == 2 && s[i] <= 0xC3) {
+            bytes.push_back(static_cast<char>(((s[i] & 0x03) << 6) | (s[i + 1] & 0x3F)));
+            beyondAscii = true;
+        } else {
+            return title;  // beyond Latin-1: libcdio read it right
+        }
+        i += length;
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = Utf8Sequence(b + i, bytes.size() - i);
+        if (length == 0) {
+            return title;  // really Latin-1
+        }
+        i += length;
+    }
+    return beyondAscii ? bytes : title;
+}
+
 }  // namespace
 
 struct CdReader::Disc {
@@ -50,6 +98,8 @@ struct CdReader::Disc {
     lsn_t firstLsn = 0;
     std::vector<uint32_t> trackBlocks;  // the audio tracks from the first, in blocks
     uint64_t totalBytes = 0;
+    // CD-TEXT titles: the disc's first, then each audio track's; empty where there is none.
+    std::vector<std::string> titles;
 };
 
 CdReader::CdReader() {
@@ -216,6 +266,7 @@ std::unique_ptr<CdReader::Disc> CdReader::Probe(const Drive& drive, std::string&
         error = "it holds no audio track";
         return nullptr;
     }
+    ReadTitles(*disc, first, drive.image);
     // An image whose data file is shorter than its cue sheet says (a folder opens as one
     // block): nothing of it could be played.
     std::vector<uint8_t> block(kCdBlockBytes);
@@ -233,6 +284,44 @@ std::unique_ptr<CdReader::Disc> CdReader::Probe(const Drive& drive, std::string&
         // Without paranoia the drive is read directly, as an image is.
     }
     return disc;
+}
+
+void CdReader::ReadTitles(Disc& disc, int firstTrack, bool image) {
+    disc.titles.assign(disc.trackBlocks.size() + 1, std::string());
+    const cdtext_t* text = cdio_get_cdtext(disc.cdio);
+    if (text == nullptr) {
+        return;
+    }
+    for (size_t i = 0; i < disc.titles.size(); ++i) {
+        const auto track = static_cast<track_t>(i == 0 ? 0 : firstTrack + static_cast<int>(i) - 1);
+        const char* found = cdtext_get_const(text, CDTEXT_FIELD_TITLE, track);
+        if (found == nullptr) {
+            continue;
+        }
+        const std::string title = image ? UndoLatin1Reading(found) : std::string(found);
+        // A title is a line of text: a hostile disc's control characters and run-on length
+        // stop here, at a whole character.
+        std::string& kept = disc.titles[i];
+        const auto* s = reinterpret_cast<const unsigned char*>(title.data());
+        for (size_t at = 0; at < title.size();) {
+            const size_t length = std::max<size_t>(Utf8Sequence(s + at, title.size() - at), 1);
+            if (kept.size() + length > kMaxTitleBytes) {
+                break;
+            }
+            if (s[at] >= 0x20 && s[at] != 0x7F) {
+                kept.append(title, at, length);
+            }
+            at += length;
+        }
+    }
+}
+
+std::string CdReader::Title(int deck, int track) const {
+    const Disc* disc = decks_[deck].disc.get();
+    if (disc == nullptr || track < 0 || track >= static_cast<int>(disc->titles.size())) {
+        return {};
+    }
+    return disc->titles[static_cast<size_t>(track)];
 }
 
 void CdReader::Install(int deck, std::unique_ptr<Disc> disc, const std::string& name,

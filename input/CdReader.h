@@ -74,6 +74,9 @@ class CdReader {
     double DiscLength(int deck) const;
     // Where the track starts, in seconds from the start of the disc.
     double TrackStart(int deck, int track) const;
+    // The CD-TEXT title of a track, or of the disc for track 0; empty when it has none.
+    std::string Title(int deck, int track) const;
+    static constexpr size_t kMaxTitleBytes = 160;
 
     double Position(int deck) const;
     uint32_t ReadPosition(int deck) const { return decks_[deck].readPosition.load(); }
@@ -113,6 +116,7 @@ class CdReader {
         std::string openedError;
     };
     static std::unique_ptr<Disc> Probe(const Drive& drive, std::string& error);
+    static void ReadTitles(Disc& disc, int firstTrack, bool image);
     void Install(int deck, std::unique_ptr<Disc> disc, const std::string& name,
                  const std::string& error);
     uint64_t TrackStartBytes(int deck, int track) const;

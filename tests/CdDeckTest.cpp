@@ -46,7 +46,8 @@ class CdDeck : public ::testing::Test {
             trackStart.push_back(disc.size() / 2);
             disc.insert(disc.end(), tracks.back().begin(), tracks.back().end());
         }
-        cue = test::WriteCdImage(rig.dir.path().toStdString(), "tones", tracks);
+        cue = test::WriteCdImage(rig.dir.path().toStdString(), "tones", tracks,
+                                 {"Tone Disc", "", "Second Tône"});
     }
 
     AppRig rig;
@@ -69,7 +70,8 @@ TEST_F(CdDeck, AnImageChosenThroughBrowsePlaysItsTracksInOrderAndTheDeckFollowsT
     EXPECT_EQ(deck.GetCdTrack(), 1);
     EXPECT_DOUBLE_EQ(deck.GetLengthSeconds(), kBlocks[0] / 75.0);
     EXPECT_EQ(deck.timeLabel()->text(), QStringLiteral("00:00:08")) << "the disc's length";
-    EXPECT_EQ(deck.nowPlaying()->DisplayedText(), QStringLiteral("tones"));
+    EXPECT_EQ(deck.nowPlaying()->DisplayedText(), QStringLiteral("Tone Disc"))
+        << "a track without a title of its own shows the disc's";
     EXPECT_EQ(deck.IsTimerRunning(CTevDeck2::kTimerDiscLength), true);
     deck.OnTimer(CTevDeck2::kTimerDiscLength);
     AppRig::Settle();
@@ -83,6 +85,8 @@ TEST_F(CdDeck, AnImageChosenThroughBrowsePlaysItsTracksInOrderAndTheDeckFollowsT
     auto out = rig.PlaySlots(intoTrack2);
     EXPECT_EQ(deck.GetCdTrack(), 2);
     EXPECT_DOUBLE_EQ(deck.GetLengthSeconds(), kBlocks[1] / 75.0);
+    AppRig::Settle();
+    EXPECT_EQ(deck.nowPlaying()->DisplayedText(), QString::fromUtf8("Second Tône"));
     EXPECT_NEAR(deck.elapsedSeconds(), (out.size() / 4.0 - trackStart[1]) / 44100, 0.2);
     // To the end: every track's tone in order, then silence, and the deck stops.
     while (deck.IsPlaying() && out.size() / 4 < disc.size() / 2 + 20 * kChunkFrames) {

@@ -243,3 +243,35 @@ TEST_F(CdReading, TheReaderFillsTheRingWithTrackNumbersAndEndsAtTheEndOfTheDisc)
         EXPECT_EQ(deckRing[1].chunkSource[k].path, cue);
     }
 }
+
+// CD-TEXT titles from a cue sheet, as rippers write them: UTF-8 (libcdio reads Latin-1 and
+// would double-encode it), Latin-1, control characters, and a run-on title cut at a character.
+TEST_F(CdReading, CueTitlesAreReadAsTheirWriterMeantThem) {
+    const std::string longTitle = std::string(152, 'x') + "ééééé";  // the fifth é ends at 162
+    const struct {
+        std::string written, shown;
+    } cases[] = {
+        {"Tône Étude", "Tône Étude"},
+        {"Caf\xE9", "Café"},
+        {"Two\x01Lines\x1B", "TwoLines"},
+        {"Plain", "Plain"},
+        {longTitle, std::string(152, 'x') + "éééé"},
+    };
+    std::vector<std::vector<int16_t>> tracks;
+    std::vector<std::string> titles{"The Disc"};
+    for (const auto& c : cases) {
+        tracks.push_back(CdTone(75, 441.0));
+        titles.push_back(c.written);
+    }
+    tracks.push_back(CdTone(75, 441.0));  // and a track without a title
+    Cd().Open(0, Cd().AddImage(test::WriteCdImage(dir, "titled", tracks, titles)));
+    ASSERT_TRUE(Cd().IsOpen(0)) << Cd().LastError(0);
+    EXPECT_EQ(Cd().Title(0, 0), "The Disc");
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(Cd().Title(0, static_cast<int>(i) + 1), cases[i].shown) << "track " << i + 1;
+    }
+    EXPECT_EQ(Cd().Title(0, static_cast<int>(tracks.size())), "");
+    EXPECT_EQ(Cd().Title(0, 99), "");
+    Cd().Close(0);
+    EXPECT_EQ(Cd().Title(0, 0), "") << "closed";
+}
