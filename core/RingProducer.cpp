@@ -144,18 +144,19 @@ WorkerThread StartReader(int deck, ReaderKind kind, std::function<void()> body) 
                                std::move(body));
 }
 
-void StopReader(int deck, ReaderKind kind, bool updateDisplay) {
+bool StopReader(int deck, ReaderKind kind, bool updateDisplay, std::chrono::milliseconds timeout) {
     std::atomic<uint32_t>& running = RunningFlag(deck, kind);
     if (running.load() != 1) {
-        return;
+        return true;
     }
     deckEvents[deck].deckReadyToPlay.Reset();
     running.exchange(0);
     deckEvents[deck].discReadForward.Set();
-    WaitPumping(DoneEvent(deck, kind));
+    const bool stopped = WaitPumping(DoneEvent(deck, kind), timeout);
     if (updateDisplay) {
         SendAppMessage(hMainWnd, WM_DECK_READER_STATE, static_cast<WPARAM>(deck), 0);
     }
+    return stopped;
 }
 
 }  // namespace tev

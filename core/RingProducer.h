@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -89,7 +90,9 @@ WorkerThread StartReader(int deck, ReaderKind kind, std::function<void()> body);
 
 // [UI thread] Stops the deck's reader of that kind if it runs: clears "Deck Ready To Play Event",
 // wakes the reader and waits for it while dispatching messages. With `updateDisplay` the main
-// window is told the reader stopped (WM_DECK_READER_STATE, lParam 0).
-void StopReader(int deck, ReaderKind kind, bool updateDisplay);
+// window is told the reader stopped (WM_DECK_READER_STATE, lParam 0). False when the reader has
+// not stopped within `timeout`: it is still running, and will stop when it looks.
+bool StopReader(int deck, ReaderKind kind, bool updateDisplay,
+                std::chrono::milliseconds timeout = kWaitForever);
 
 }  // namespace tev

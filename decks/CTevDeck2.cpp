@@ -285,6 +285,10 @@ void CTevDeck2::OnChooserSelection() {
     }
 }
 
+void CTevDeck2::ReportCdProblem(const std::string& driveName) {
+    TellCdProblem(ShownPath(driveName));
+}
+
 void CTevDeck2::TellCdProblem(const QString& drive) {
     const std::string& why = Cd().LastError(deck_);
     if (why == CdReader::kNoAnswer) {

@@ -178,6 +178,7 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     void StopWinding(int timer);
     void ShowTime(double seconds) override;
     void ShowLength() override;
+    void ReportCdProblem(const std::string& driveName) override;
 
     // Controls.
     QComboBox* chooser_ = nullptr;

@@ -41,11 +41,30 @@ void DeckTransport::SyncPosition(double fraction) {
 
 // ---- Loading ----
 
+bool DeckTransport::StopCdReader(bool updateDisplay) {
+    if (StopReader(deck_, ReaderKind::Cd, updateDisplay, kCdStopTimeout)) {
+        return true;
+    }
+    Cd().AbandonReader(deck_);
+    Cd().Close(deck_);
+    SendAppMessage(hMixerWnd, WM_CD_CLOSED, WPARAM(deck_));
+    const std::string drive = filePath_;
+    source_ = kSourceNone;
+    if (updateDisplay) {
+        ShowEmpty();
+        if (display_ != nullptr) {
+            display_->ReportCdProblem(drive);
+        }
+    }
+    return false;
+}
+
 void DeckTransport::StopReaderAndClose(bool updateDisplay) {
     if (source_ == kSourceCd) {
-        StopReader(deck_, ReaderKind::Cd, updateDisplay);
-        Cd().Close(deck_);
-        SendAppMessage(hMixerWnd, WM_CD_CLOSED, WPARAM(deck_));
+        if (StopCdReader(updateDisplay)) {
+            Cd().Close(deck_);
+            SendAppMessage(hMixerWnd, WM_CD_CLOSED, WPARAM(deck_));
+        }
     } else if (source_ == kSourceFile) {
         StopReader(deck_, ReaderKind::File, updateDisplay);
         trackDecoder[deck_].Close();
@@ -152,7 +171,9 @@ void DeckTransport::LoadCdTrack(int track) {
     if (playing_) {
         PlayPause(true);
     }
-    StopReader(deck_, ReaderKind::Cd, true);
+    if (!StopCdReader(true)) {
+        return;
+    }
     stoppedAtEnd_ = false;
     SelectCdTrack(track);
     SyncPosition(0.0);
@@ -353,7 +374,10 @@ void DeckTransport::ApplyPosition() {
         readerThread_ = StartFileReader(deck_, FileReaderStart{filePath_, fraction});
         elapsedSeconds_ = fraction * lengthSeconds_;
     } else if (source_ == kSourceCd) {
-        StopReader(deck_, ReaderKind::Cd, true);
+        if (!StopCdReader(true)) {
+            draggingPosition_ = false;
+            return;
+        }
         // Within the track the deck sounds, which the reader, ahead of it, may have left.
         readerThread_ = StartCdReader(deck_, cdTrack_, fraction * lengthSeconds_);
         elapsedSeconds_ = fraction * lengthSeconds_;

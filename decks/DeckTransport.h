@@ -20,6 +20,8 @@ class DeckDisplay {
     virtual void ShowTime(double seconds) = 0;
     // The track's length changed (lengthSeconds()).
     virtual void ShowLength() = 0;
+    // The CD drive failed the deck (Cd().LastError says how), which is now empty.
+    virtual void ReportCdProblem(const std::string& driveName) = 0;
 };
 
 // The transport of one deck: what it plays (a file or a CD track), its reader, where in the
@@ -118,6 +120,9 @@ class DeckTransport {
     // The deck does not play, though it was asked to: Rev goes off.
     void PlayLost();
     void StopReaderAndClose(bool updateDisplay);
+    // Stops the CD reader. When the drive holds it up past kCdStopTimeout, the reader is left
+    // behind with the disc, the deck is emptied and the display told: false then.
+    bool StopCdReader(bool updateDisplay);
     void ShowEmpty();
     void ShowTime(double seconds);
     void ShowLength();

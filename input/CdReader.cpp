@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -331,7 +332,10 @@ void CdReader::Install(int deck, std::unique_ptr<Disc> disc, const std::string& 
     if (disc == nullptr) {
         return;
     }
-    d.disc = std::move(disc);
+    {
+        const std::lock_guard lock(d.readMutex);
+        d.disc = std::move(disc);
+    }
     d.driveName = name;
     d.readPosition.store(0);
 }
@@ -402,7 +406,10 @@ void CdReader::AbandonOpen(int deck) {
 }
 
 void CdReader::Close(int deck) {
-    decks_[deck].disc.reset();
+    {
+        const std::lock_guard lock(decks_[deck].readMutex);
+        decks_[deck].disc.reset();  // a reader left behind still holds it
+    }
     decks_[deck].driveName.clear();
 }
 
@@ -486,55 +493,80 @@ void CdReader::SeekInTrack(int deck, double seconds) {
     SetPosition(deck, TrackStart(deck, CurrentTrack(deck)) + seconds);
 }
 
-int CdReader::Read(int deck, uint32_t byteCount, bool& ok) {
-    ok = true;
+uint64_t CdReader::LeaseReader(int deck) {
     Deck& d = decks_[deck];
-    Disc* disc = d.disc.get();
-    if (disc == nullptr) {
-        ok = false;
-        return 0;
+    const std::lock_guard lock(d.readMutex);
+    return ++d.lease;
+}
+
+void CdReader::AbandonReader(int deck) {
+    Deck& d = decks_[deck];
+    const std::lock_guard lock(d.readMutex);
+    ++d.lease;
+    d.error = kNoAnswer;
+}
+
+CdReader::ChunkRead CdReader::ReadChunk(int deck, uint64_t lease, RingProducer& producer,
+                                        const ChunkSource& source) {
+    Deck& d = decks_[deck];
+    std::shared_ptr<Disc> disc;
+    uint32_t position = 0;
+    {
+        const std::lock_guard lock(d.readMutex);
+        if (d.lease != lease) {
+            return ChunkRead::kAbandoned;
+        }
+        disc = d.disc;
+        position = d.readPosition.load();
     }
-    DeckRing& ring = deckRing[deck];
-    const uint32_t chunks = byteCount / kChunkBytes;
-    uint32_t done = 0;
-    for (; done < chunks; ++done) {
-        const uint32_t position = d.readPosition.load();
-        if (position >= disc->totalBytes) {
-            ok = false;  // the end of the disc
-            break;
-        }
-        const auto blocks = static_cast<uint32_t>(
-            std::min<uint64_t>(kBlocksPerChunk, (disc->totalBytes - position) / kCdBlockBytes));
-        const uint32_t offset = ring.cdFillOffset.load();
-        uint8_t* out = ring.data + offset;
-        const lsn_t lsn = disc->firstLsn + static_cast<lsn_t>(position / kCdBlockBytes);
-        bool read = true;
-        if (disc->paranoia != nullptr) {
-            if (disc->paranoiaNext != lsn) {
-                cdio_paranoia_seek(disc->paranoia, lsn, SEEK_SET);
-            }
-            for (uint32_t b = 0; b < blocks && read; ++b) {
-                const int16_t* block = cdio_paranoia_read(disc->paranoia, nullptr);
-                read = block != nullptr;
-                if (read) {
-                    std::memcpy(out + b * kCdBlockBytes, block, kCdBlockBytes);
-                }
-            }
-            disc->paranoiaNext = read ? lsn + static_cast<lsn_t>(blocks) : -1;
-        } else {
-            read = cdio_read_audio_sectors(disc->cdio, out, lsn, blocks) == DRIVER_OP_SUCCESS;
-        }
-        if (!read) {
-            ok = false;  // a read error, or the disc was taken out
-            break;
-        }
-        // The disc's end can cut the last chunk short: the rest is silence.
-        std::memset(out + blocks * kCdBlockBytes, 0, (kBlocksPerChunk - blocks) * kCdBlockBytes);
-        ring.cdFillOffset.store((offset + kChunkBytes) % kRingBytes);
-        d.readPosition.store(position + blocks * kCdBlockBytes);
+    if (disc == nullptr || position >= disc->totalBytes) {
+        return ChunkRead::kEnded;
     }
-    ring.writeIndex.store((ring.writeIndex.load() + done) % kRingChunks);
-    return static_cast<int>(done);
+    // The drive may take its time here: nothing of the deck is held meanwhile.
+    if (void (*delay)() = readDelay_.load()) {
+        delay();
+    }
+    const auto blocks = static_cast<uint32_t>(
+        std::min<uint64_t>(kBlocksPerChunk, (disc->totalBytes - position) / kCdBlockBytes));
+    std::array<uint8_t, kChunkBytes> staging{};  // the disc's end leaves silence after it
+    const lsn_t lsn = disc->firstLsn + static_cast<lsn_t>(position / kCdBlockBytes);
+    bool read = true;
+    if (disc->paranoia != nullptr) {
+        if (disc->paranoiaNext != lsn) {
+            cdio_paranoia_seek(disc->paranoia, lsn, SEEK_SET);
+        }
+        for (uint32_t b = 0; b < blocks && read; ++b) {
+            const int16_t* block = cdio_paranoia_read(disc->paranoia, nullptr);
+            read = block != nullptr;
+            if (read) {
+                std::memcpy(staging.data() + b * kCdBlockBytes, block, kCdBlockBytes);
+            }
+        }
+        disc->paranoiaNext = read ? lsn + static_cast<lsn_t>(blocks) : -1;
+    } else {
+        read =
+            cdio_read_audio_sectors(disc->cdio, staging.data(), lsn, blocks) == DRIVER_OP_SUCCESS;
+    }
+
+    const std::lock_guard lock(d.readMutex);
+    if (d.lease != lease) {
+        return ChunkRead::kAbandoned;
+    }
+    if (!read) {
+        return ChunkRead::kEnded;  // a read error, or the disc was taken out
+    }
+    DeckRing& ring = producer.ring();
+    const uint32_t offset = ring.cdFillOffset.load();
+    std::memcpy(ring.data + offset, staging.data(), kChunkBytes);
+    ring.cdFillOffset.store((offset + kChunkBytes) % kRingBytes);
+    const uint32_t w = ring.writeIndex.load();
+    const auto track = static_cast<uint32_t>(TrackAt(deck, position));
+    const uint32_t previous = ring.chunkPosition[(w + kRingChunks - 1) % kRingChunks];
+    const bool newTrack = ring.chunkPosition[w] != kNoChunkPosition && previous != track;
+    producer.Publish(w, source, track);
+    ring.writeIndex.store((w + 1) % kRingChunks);
+    d.readPosition.store(position + blocks * kCdBlockBytes);
+    return newTrack ? ChunkRead::kNewTrack : ChunkRead::kRead;
 }
 
 CdReader& Cd() {
@@ -548,45 +580,38 @@ uint32_t ThreadCdOpen(int deck, uint64_t attempt, int driveIndex) {
     return 0;
 }
 
-uint32_t ThreadCdReadForward(int deck) {
+uint32_t ThreadCdReadForward(int deck, uint64_t lease) {
     CdReader& cd = Cd();
     RingProducer producer(deck, ReaderKind::Cd);
-    DeckRing& ring = producer.ring();
     producer.Begin();
     ChunkSource source;
     source.path = cd.DriveName(deck);
     int filled = 0;
     for (;;) {
         const int n = producer.WaitForBatch();
-        if (n <= 0) {
-            if (n < 0) {
-                break;
-            }
-            producer.FinishBatch(0);
-            continue;
+        if (n < 0) {
+            break;
         }
-        uint32_t w = ring.writeIndex.load();
-        const uint32_t start = cd.ReadPosition(deck);
-        bool ok = true;
-        const int got = cd.Read(deck, static_cast<uint32_t>(n) * kChunkBytes, ok);
-        SendAppMessage(hMixerWnd, WM_CHUNK_FILLED, static_cast<WPARAM>(deck));
-        for (int k = 0; k < got; ++k) {
-            if (!producer.IsRunning()) {
+        int got = 0;
+        CdReader::ChunkRead read = CdReader::ChunkRead::kRead;
+        for (; got < n && producer.IsRunning(); ++got) {
+            read = cd.ReadChunk(deck, lease, producer, source);
+            if (read == CdReader::ChunkRead::kAbandoned) {
+                // Left behind: the deck, its ring and its events belong to others now.
+                return 0;
+            }
+            if (read == CdReader::ChunkRead::kEnded) {
                 break;
             }
             // Each chunk carries the track it starts in, so the deck shows the track it hears.
-            const auto track = static_cast<uint32_t>(
-                cd.TrackAt(deck, start + static_cast<uint32_t>(k) * kChunkBytes));
-            const uint32_t previous = ring.chunkPosition[(w + kRingChunks - 1) % kRingChunks];
-            if (ring.chunkPosition[w] != kNoChunkPosition && previous != track) {
+            if (read == CdReader::ChunkRead::kNewTrack) {
                 SendAppMessage(hMixerWnd, WM_TRACK_ENDED, static_cast<WPARAM>(deck));
             }
-            producer.Publish(w, source, track);
+            SendAppMessage(hMixerWnd, WM_CHUNK_FILLED, static_cast<WPARAM>(deck));
             producer.ApplyPrimingRule();
             ++filled;
-            w = (w + 1) % kRingChunks;
         }
-        if (!ok) {
+        if (read == CdReader::ChunkRead::kEnded) {
             // The disc has ended (or cannot be read on): what was read plays, then silence.
             if (filled > 0) {
                 producer.PrimeAtEnd();
@@ -614,15 +639,16 @@ bool OpenCdIntoDeck(int deck, int driveIndex) {
 }
 
 WorkerThread StartCdReader(int deck) {
-    return StartReader(deck, ReaderKind::Cd, [deck] { ThreadCdReadForward(deck); });
+    const uint64_t lease = Cd().LeaseReader(deck);
+    return StartReader(deck, ReaderKind::Cd, [deck, lease] { ThreadCdReadForward(deck, lease); });
 }
 
 WorkerThread StartCdReader(int deck, int track, double seconds) {
-    return StartReader(deck, ReaderKind::Cd, [deck, track, seconds] {
-        Cd().JumpToTrack(deck, track);
-        Cd().SeekInTrack(deck, seconds);
-        ThreadCdReadForward(deck);
-    });
+    // Where the reader starts is set before it runs: a reader left behind must find the deck's
+    // position as it was.
+    Cd().JumpToTrack(deck, track);
+    Cd().SeekInTrack(deck, seconds);
+    return StartCdReader(deck);
 }
 
 }  // namespace tev

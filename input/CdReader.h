@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/EngineState.h"
+#include "core/RingProducer.h"
 #include "platform/WorkerThread.h"
 
 namespace tev {
@@ -89,12 +90,28 @@ class CdReader {
     double ElapsedInTrack(int deck) const;
     void SeekInTrack(int deck, double seconds);
 
-    // [reader thread] Reads up to byteCount bytes (whole chunks) from the read position into the
-    // deck's ring at cdFillOffset, wrapping at the ring's end, and advances cdFillOffset,
-    // writeIndex and the read position by what was read. A last chunk that the disc's end cuts
-    // short is completed with silence. Returns the chunks read; `ok` is false when the read
-    // stopped short (the end of the disc, a read error, the disc taken out).
-    int Read(int deck, uint32_t byteCount, bool& ok);
+    // A reader that the drive holds up (error correction retrying a scratch for minutes) can be
+    // left behind, so that the deck need not wait for it: each reader holds a lease, and a reader
+    // whose lease has ended touches neither the deck's ring nor its position again, whenever its
+    // read returns. Its disc stays open until then.
+    // [UI thread] A lease for the reader about to start.
+    uint64_t LeaseReader(int deck);
+    // [UI thread] Ends the lease of the deck's reader; LastError says the drive does not answer.
+    void AbandonReader(int deck);
+
+    enum class ChunkRead {
+        kRead,       // published
+        kNewTrack,   // published, and it starts a track after one that had been read
+        kEnded,      // the end of the disc, a read error or the disc taken out: nothing published
+        kAbandoned,  // the lease has ended: nothing touched
+    };
+    // [reader thread] Reads the chunk at the deck's read position into the ring at cdFillOffset
+    // (a last chunk that the disc's end cuts short is completed with silence), publishes it at
+    // writeIndex with its track, and moves cdFillOffset, writeIndex and the read position on.
+    ChunkRead ReadChunk(int deck, uint64_t lease, RingProducer& producer,
+                        const ChunkSource& source);
+    // Tests stand in for a drive that takes its time: called before every read from a disc.
+    void SetReadDelay(void (*delay)()) { readDelay_.store(delay); }
 
   private:
     struct Drive {
@@ -106,7 +123,12 @@ class CdReader {
     struct Deck {
         std::string driveName;
         std::atomic<uint32_t> readPosition{0};
-        std::unique_ptr<Disc> disc;
+        // Shared with the deck's reader, which may outlive its lease.
+        std::shared_ptr<Disc> disc;
+        // Guards what a reader hands over (the ring's chunks, the read position) against the
+        // end of its lease.
+        std::mutex readMutex;
+        uint64_t lease = 0;
         std::string error;
         // The open under way: its number and, once read, its disc.
         std::mutex openMutex;
@@ -121,6 +143,7 @@ class CdReader {
                  const std::string& error);
     uint64_t TrackStartBytes(int deck, int track) const;
 
+    std::atomic<void (*)()> readDelay_{nullptr};
     mutable std::mutex drivesMutex_;
     std::vector<Drive> drives_;
     Deck decks_[kDeckCount];
@@ -134,10 +157,12 @@ CdReader& Cd();
 uint32_t ThreadCdOpen(int deck, uint64_t attempt, int driveIndex);
 // How long a deck waits for a drive to answer.
 inline constexpr std::chrono::seconds kCdOpenTimeout{15};
-// The deck's CD reader: the ring's producer, reading batches from the disc at the deck's read
-// position. Each chunk carries the track it was read from; a read that stops short (the end of
-// the disc) publishes what was read and ends the reader.
-uint32_t ThreadCdReadForward(int deck);
+// The deck's CD reader under lease `lease`: the ring's producer, reading batches from the disc at
+// the deck's read position. Each chunk carries the track it was read from; a read that stops
+// short (the end of the disc) ends the reader. A reader whose lease ended leaves without a word.
+uint32_t ThreadCdReadForward(int deck, uint64_t lease);
+// How long a deck waits for its CD reader to stop before it leaves it behind.
+inline constexpr std::chrono::seconds kCdStopTimeout{5};
 // [UI thread] The deck's CD-open steps: starts ThreadCdOpen and waits for it while dispatching
 // messages, kCdOpenTimeout at most. True when a disc is open; otherwise Cd().LastError(deck)
 // says why ("The CD drive does not answer" after the time-out).

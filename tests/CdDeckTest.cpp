@@ -150,6 +150,54 @@ TEST_F(CdDeck, AnImageThatCannotPlayLeavesTheDeckEmptyAndSaysWhy) {
     }
 }
 
+namespace {
+Event driveReleased{Event::Manual, false};
+std::atomic<int> readsHeld{0};
+void HoldTheRead() {
+    ++readsHeld;
+    driveReleased.Wait();
+}
+}  // namespace
+
+// A seek while the drive holds the reader up (a scratch being retried): after a few seconds the
+// deck gives the disc up, says so, and takes a file at once; the program closes normally.
+TEST_F(CdDeck, ADriveThatHoldsItsReaderUpIsGivenUpAndTheDeckStaysUsable) {
+    driveReleased.Reset();
+    readsHeld = 0;
+    CTevDeck2& deck = *rig.deck[0];
+    // Longer than the ring, so that the reader has more to read once play has begun.
+    const std::string longCue =
+        test::WriteCdImage(rig.dir.path().toStdString(), "long", {CdTone(1500, 441.0)});
+    ASSERT_TRUE(deck.LoadCdImage(longCue));
+    ASSERT_TRUE(rig.WaitReady(0));
+    deck.PlayPause(false);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    Cd().SetReadDelay(HoldTheRead);
+    rig.PlaySlots(RingConsumer::kChunksPerWake + 1);  // the reader is woken, and held
+    ASSERT_TRUE(AppRig::PumpUntil([] { return readsHeld.load() > 0; }));
+
+    QString told;
+    deck.SetMessageSink([&told](const QString& text) { told = text; });
+    const auto began = std::chrono::steady_clock::now();
+    deck.SeekTo(0.5);
+    EXPECT_GE(std::chrono::steady_clock::now() - began, kCdStopTimeout);
+    EXPECT_EQ(told,
+              QStringLiteral("The CD drive does not answer: ") + QString::fromStdString(longCue));
+    EXPECT_EQ(deck.source(), CTevDeck2::kSourceNone);
+    EXPECT_FALSE(deck.IsPlaying());
+    EXPECT_FALSE(Cd().IsOpen(0));
+
+    Cd().SetReadDelay(nullptr);
+    const auto file = rig.MakeFile("a.wav", 200 * static_cast<int>(kChunkFrames), 3);
+    rig.Browse(0, "a.wav");
+    ASSERT_TRUE(rig.WaitReady(0));
+    deck.PlayPause(false);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    driveReleased.Set();  // the old reader leaves now, in the middle of the file's play
+    const auto out = rig.PlaySlots(40);
+    ExpectAudio(out, kRamp, out.size() / 4, file, kRamp, gain);
+}
+
 TEST(CommandLine, EachFileLoadsIntoDeckAWhichKeepsTheLastOneRecognisedAndTheRestAreExplained) {
     QTemporaryDir files;
     const std::string dir = QFile::encodeName(files.path()).toStdString();

@@ -49,6 +49,20 @@ class CdReading : public ::testing::Test {
         ASSERT_TRUE(Cd().IsOpen(1));
     }
 
+    // Reads up to `count` chunks into the deck's ring as its reader does; the chunks read.
+    static int ReadChunks(int deck, int count, CdReader::ChunkRead& last) {
+        RingProducer producer(deck, ReaderKind::Cd);
+        const uint64_t lease = Cd().LeaseReader(deck);
+        int read = 0;
+        for (; read < count; ++read) {
+            last = Cd().ReadChunk(deck, lease, producer, ChunkSource{});
+            if (last != CdReader::ChunkRead::kRead && last != CdReader::ChunkRead::kNewTrack) {
+                break;
+            }
+        }
+        return read;
+    }
+
     // The disc's samples from a byte position, as a chunk holds them.
     const int16_t* DiscAt(uint32_t bytes) const { return disc.data() + bytes / 2; }
 
@@ -111,9 +125,8 @@ TEST_F(CdReading, AReadFillsTheRingAtItsFillOffsetAndWrapsAtItsEnd) {
     DeckRing& ring = deckRing[0];
     ring.writeIndex.store(0);
     ring.cdFillOffset.store(0);
-    bool ok = false;
-    EXPECT_EQ(Cd().Read(0, kRingBytes, ok), static_cast<int>(kRingChunks));
-    EXPECT_TRUE(ok);
+    CdReader::ChunkRead last{};
+    EXPECT_EQ(ReadChunks(0, kRingChunks, last), static_cast<int>(kRingChunks));
     EXPECT_EQ(ring.cdFillOffset.load(), 0U);
     EXPECT_EQ(ring.writeIndex.load(), 0U);
     EXPECT_EQ(std::memcmp(ring.data, longTrack.data(), kRingBytes), 0);
@@ -122,7 +135,7 @@ TEST_F(CdReading, AReadFillsTheRingAtItsFillOffsetAndWrapsAtItsEnd) {
     ring.cdFillOffset.store((kRingChunks - 1) * kChunkBytes);
     ring.writeIndex.store(kRingChunks - 1);
     Cd().SetPosition(0, 1.0);
-    EXPECT_EQ(Cd().Read(0, 2 * kChunkBytes, ok), 2);
+    EXPECT_EQ(ReadChunks(0, 2, last), 2);
     EXPECT_EQ(ring.writeIndex.load(), 1U);
     EXPECT_EQ(ring.cdFillOffset.load(), kChunkBytes);
     const int16_t* second = longTrack.data() + (176400 + kChunkBytes) / 2;
@@ -138,9 +151,9 @@ TEST_F(CdReading, AReadPastTheEndOfTheDiscStopsShortWithSilenceAfterTheLastBlock
     ring.writeIndex.store(0);
     const uint32_t end = (kTrack1 + kTrack2 + kTrack3) * kCdBlockBytes;
     Cd().SetPosition(1, static_cast<double>(end - 6 * kCdBlockBytes) / kCdBytesPerSecond);
-    bool ok = true;
-    EXPECT_EQ(Cd().Read(1, 5 * kChunkBytes, ok), 2);
-    EXPECT_FALSE(ok);
+    CdReader::ChunkRead last{};
+    EXPECT_EQ(ReadChunks(1, 5, last), 2);
+    EXPECT_EQ(last, CdReader::ChunkRead::kEnded);
     EXPECT_EQ(Cd().ReadPosition(1), end);
     EXPECT_EQ(ring.writeIndex.load(), 2U);
     EXPECT_EQ(std::memcmp(ring.Chunk(0), DiscAt(end - 6 * kCdBlockBytes), kChunkBytes), 0);
@@ -148,8 +161,8 @@ TEST_F(CdReading, AReadPastTheEndOfTheDiscStopsShortWithSilenceAfterTheLastBlock
     for (uint32_t i = kCdBlockBytes; i < kChunkBytes; ++i) {
         ASSERT_EQ(ring.Chunk(1)[i], 0) << "byte " << i;
     }
-    EXPECT_EQ(Cd().Read(1, kChunkBytes, ok), 0);
-    EXPECT_FALSE(ok);
+    EXPECT_EQ(ReadChunks(1, 1, last), 0);
+    EXPECT_EQ(last, CdReader::ChunkRead::kEnded);
 }
 
 // Images whose data file is a FIFO (libcdio would wait for a writer for ever), missing, a folder,
@@ -216,9 +229,9 @@ TEST_F(CdReading, ImagesThatCannotBeReadOpenNothing) {
     for (const char* name : {"/lonely.cue", "/junk.cue", "/missing.cue"}) {
         Cd().Open(0, Cd().AddImage(dir + name));
         EXPECT_FALSE(Cd().IsOpen(0)) << name;
-        bool ok = true;
-        EXPECT_EQ(Cd().Read(0, kChunkBytes, ok), 0);
-        EXPECT_FALSE(ok);
+        CdReader::ChunkRead last{};
+        EXPECT_EQ(ReadChunks(0, 1, last), 0);
+        EXPECT_EQ(last, CdReader::ChunkRead::kEnded);
     }
     Cd().Open(0, -1);
     Cd().Open(0, Cd().DriveCount());
@@ -274,4 +287,51 @@ TEST_F(CdReading, CueTitlesAreReadAsTheirWriterMeantThem) {
     EXPECT_EQ(Cd().Title(0, 99), "");
     Cd().Close(0);
     EXPECT_EQ(Cd().Title(0, 0), "") << "closed";
+}
+
+namespace {
+// A drive that holds its reader up until the test lets it go.
+Event driveReleased{Event::Manual, false};
+std::atomic<int> readsHeld{0};
+std::atomic<int> readsLetGo{0};
+void HoldTheRead() {
+    ++readsHeld;
+    driveReleased.Wait();
+    ++readsLetGo;
+}
+}  // namespace
+
+// A reader stuck in the drive is left behind: the deck plays another disc meanwhile, and when
+// the drive lets the old reader go, it leaves without touching the deck's ring or position.
+TEST_F(CdReading, AReaderTheDriveHoldsUpIsLeftBehindAndNeverTouchesTheDeckAgain) {
+    driveReleased.Reset();
+    readsHeld = 0;
+    readsLetGo = 0;
+    OpenImage();
+    Cd().SetReadDelay(HoldTheRead);
+    StartCdReader(1);
+    ASSERT_TRUE(rig.PumpUntil([] { return readsHeld.load() == 1; }));
+    EXPECT_FALSE(StopReader(1, ReaderKind::Cd, false, std::chrono::milliseconds(50)));
+    Cd().AbandonReader(1);
+    EXPECT_EQ(Cd().LastError(1), CdReader::kNoAnswer);
+    Cd().Close(1);
+
+    // The deck goes on with another disc while the old reader is still held.
+    Cd().SetReadDelay(nullptr);
+    const auto other = CdTone(300, 660);
+    Cd().Open(1, Cd().AddImage(test::WriteCdImage(dir, "other", {other})));
+    ASSERT_TRUE(Cd().IsOpen(1));
+    StartCdReader(1);
+    ASSERT_TRUE(rig.PumpUntil([] { return deckEvents[1].threadCdReadForwardDone.IsSet(); }));
+    const uint32_t writeIndex = deckRing[1].writeIndex.load();
+    const uint32_t position = Cd().ReadPosition(1);
+
+    driveReleased.Set();
+    ASSERT_TRUE(rig.PumpUntil([] { return readsLetGo.load() == 1; }));
+    // Time for a stray write to land.
+    rig.PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(std::memcmp(deckRing[1].data, other.data(), other.size() * 2), 0);
+    EXPECT_EQ(deckRing[1].writeIndex.load(), writeIndex);
+    EXPECT_EQ(Cd().ReadPosition(1), position);
+    EXPECT_EQ(readsHeld.load(), 1);
 }
