@@ -381,22 +381,33 @@ void SettingsStore::ReportOnce(const std::string& what) const {
     }
 }
 
+const std::string* SettingsStore::Content() const {
+    if (!read_) {
+        read_ = true;
+        std::string error;
+        switch (ReadWholeFile(file_, content_, error)) {
+            case FileStatus::Missing:
+                content_.clear();
+                readable_ = true;
+                break;
+            case FileStatus::Failed:
+                ReportOnce("cannot be read: " + error);
+                content_.clear();
+                break;
+            case FileStatus::Ok:
+                readable_ = true;
+                break;
+        }
+    }
+    return readable_ ? &content_ : nullptr;
+}
+
 std::optional<std::string> SettingsStore::Lookup(std::string_view name) const {
-    if (!ValidName(name)) {
+    const std::string* content = Content();
+    if (!ValidName(name) || content == nullptr) {
         return std::nullopt;
     }
-    std::string content;
-    std::string error;
-    switch (ReadWholeFile(file_, content, error)) {
-        case FileStatus::Missing:
-            return std::nullopt;
-        case FileStatus::Failed:
-            ReportOnce("cannot be read: " + error);
-            return std::nullopt;
-        case FileStatus::Ok:
-            break;
-    }
-    return IniLookup(content, kGroup, name);
+    return IniLookup(*content, kGroup, name);
 }
 
 std::optional<uint32_t> SettingsStore::LookupNumber(std::string_view name) const {
@@ -417,17 +428,20 @@ bool SettingsStore::Store(std::string_view name, const std::string& encodedValue
             target = resolved;
         }
     }
-    std::string content;
-    std::string error;
-    if (ReadWholeFile(target, content, error) == FileStatus::Failed) {
-        ReportOnce("cannot be read: " + error);
+    const std::string* content = Content();
+    if (content == nullptr) {
         return false;  // never overwrite what we could not read
     }
-    const std::string updated = IniWithValue(content, kGroup, name, encodedValue);
+    std::string updated = IniWithValue(*content, kGroup, name, encodedValue);
+    if (updated == *content) {
+        return true;  // nothing changes: the disk is spared a write
+    }
+    std::string error;
     if (!ReplaceFile(target, updated, error)) {
         ReportOnce("cannot be written: " + error);
         return false;
     }
+    content_ = std::move(updated);
     ++writes_;
     return true;
 }

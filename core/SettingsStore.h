@@ -8,9 +8,9 @@
 
 namespace tev {
 
-// The program's persistent settings: one INI file, group [Settings], read afresh on every load
-// and written at once on every save (no cache). A load writes the default first when the value is
-// absent, so after the first run every setting is in the file.
+// The program's persistent settings: one INI file, group [Settings], read once (at the first load)
+// and written at once on every save that changes it. A load writes the default first when the
+// value is absent, so after the first run every setting is in the file.
 //
 // Values have three kinds: text, number (unsigned 32-bit) and fraction (a 32-bit float kept as the
 // number holding its bit pattern). A store that cannot be read or written never stops the
@@ -68,8 +68,14 @@ class SettingsStore {
     std::string LoadText(std::string_view name, std::string_view fallback);
     float LoadFraction(std::string_view name, float fallback, float lowest, float highest);
     void ReportOnce(const std::string& what) const;
+    // The file's text, read at the first call; nullptr when it could not be read (a missing file
+    // reads as empty).
+    const std::string* Content() const;
 
     std::filesystem::path file_;
+    mutable bool read_ = false;
+    mutable bool readable_ = false;
+    mutable std::string content_;
     mutable bool reported_ = false;
     uint64_t writes_ = 0;
 };

@@ -86,12 +86,21 @@ TEST_F(Settings, TextSurvivesUnicodeSeparatorsAndBlanks) {
     EXPECT_EQ(Contents().find("\n\n\n"), std::string::npos);
 }
 
-TEST_F(Settings, EveryLoadReadsTheFileAfresh) {
+// The file is read once; a save that changes nothing writes nothing, and one that changes a value
+// writes the file with every other value as it was read.
+TEST_F(Settings, TheFileIsReadOnceAndOnlyAChangeIsWritten) {
     SettingsStore store(file);
     EXPECT_EQ(store.LoadColorDeck(0), 0x00FFABCDU);
-    SettingsStore other(file);
-    other.SaveColorDeck(0, 0x00123456);
-    EXPECT_EQ(store.LoadColorDeck(0), 0x00123456U);
+    const uint64_t writes = store.writes();
+    std::filesystem::remove(file);
+    EXPECT_EQ(store.LoadColorDeck(0), 0x00FFABCDU) << "read again";
+    store.SaveColorDeck(0, 0x00FFABCD);
+    EXPECT_EQ(store.writes(), writes);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    store.SaveColorDeck(0, 0x00123456);
+    EXPECT_EQ(store.writes(), writes + 1);
+    EXPECT_EQ(SettingsStore(file).LoadColorDeck(0), 0x00123456U);
+    EXPECT_EQ(SettingsStore(file).LoadColorDeck(1), store.LoadColorDeck(1));
 }
 
 TEST_F(Settings, ASaveKeepsLinesItDoesNotChange) {
