@@ -9,7 +9,7 @@ ARGS       ?=
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench sanitize-address sanitize-thread fuzz format clean
+.PHONY: all deps build run test bench sanitize-address sanitize-thread fuzz tidy format clean
 
 all: build
 
@@ -59,6 +59,12 @@ fuzz: deps
 			|| { tail -n 40 build-fuzz/fuzz-$$target.log; echo "fuzzing the $$target reader found a fault"; exit 1; }; \
 		grep -h '^Done' build-fuzz/fuzz-$$target.log; \
 	done
+
+# clang-tidy, with the checks of .clang-tidy, over the program's sources (or TIDY_FILES).
+TIDY_FILES ?= $(shell git ls-files '*.cpp' | grep -E '^(app|platform|core|input|decks|output|analysis|playlist|controls)/')
+tidy: build
+	@printf '%s\n' $(TIDY_FILES) | xargs -P $(JOBS) -n 1 clang-tidy -p build --quiet 2>build/tidy.log \
+		|| { echo "clang-tidy found faults (above)"; exit 1; }
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

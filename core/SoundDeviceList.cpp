@@ -84,7 +84,7 @@ bool SoundDeviceList::JoinAt(Which which, int index) {
     const int front = PairOf(list[static_cast<size_t>(index)].text) == 1 ? index - 1 : index;
     if (front <= 0 || front + 1 >= static_cast<int>(list.size()) ||
         PairOf(list[static_cast<size_t>(front)].text) != 0 ||
-        PairOf(list[static_cast<size_t>(front + 1)].text) != 1) {
+        PairOf(list[static_cast<size_t>(front) + 1].text) != 1) {
         return false;
     }
     const Entry pair = list[static_cast<size_t>(front)];

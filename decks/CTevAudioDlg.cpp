@@ -94,7 +94,7 @@ bool CTevAudioDlg::OnInitDialog() {
     for (const std::string& file : commandLineFiles_) {
         std::string path = file;
         if (!path.empty() && path[0] != '/') {
-            path = QFile::encodeName(QDir::currentPath()).toStdString() + "/" + path;
+            path = QFile::encodeName(QDir::currentPath()).toStdString().append("/").append(path);
         }
         // A name that is no sound file is passed over before it could empty the deck, which
         // keeps the last file that loaded.

@@ -69,7 +69,7 @@ SincKernel::SincKernel(double step) {
             all[at + 1] = c;
         }
     }
-    const size_t rowValues = static_cast<size_t>(2 * taps);
+    const size_t rowValues = 2 * static_cast<size_t>(taps);
     rows_.assign(all.begin(), all.end() - static_cast<ptrdiff_t>(rowValues));
     deltas_.resize(rows_.size());
     for (size_t j = 0; j < rows_.size(); ++j) {

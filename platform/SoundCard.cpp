@@ -149,7 +149,7 @@ void SoundCard::RenderBlock(float* out, int frames) noexcept {
             outputs_[pair]->Mix(mix_.data(), n, scratch_.data(), committed);
             for (int i = 0; i < n; ++i) {
                 for (int c = 0; c < 2; ++c) {
-                    float v = mix_[static_cast<size_t>(2 * i + c)];
+                    float v = mix_[2 * static_cast<size_t>(i) + static_cast<size_t>(c)];
                     // The sum of several loud buffers is clipped at full scale, never wrapped.
                     if (v > 1.0F || v < -1.0F) {
                         clipped = true;

@@ -15,8 +15,9 @@ CTevDeckSelector::CTevDeckSelector(QWidget* parent) : QDialog(parent) {
     auto* choiceLayout = new QVBoxLayout(choices);
     const std::pair<QString, Choice> buttons[] = {
         {tr("Deck A"), kDeckA}, {tr("Deck B"), kDeckB}, {tr("Switch"), kSwitch}};
-    for (const auto& [text, choice] : buttons) {
-        auto* button = new QRadioButton(text, choices);
+    for (const auto& entry : buttons) {
+        const Choice choice = entry.second;
+        auto* button = new QRadioButton(entry.first, choices);
         button->setChecked(choice == choice_);
         connect(button, &QRadioButton::clicked, this, [this, choice] { choice_ = choice; });
         choiceLayout->addWidget(button);

@@ -13,8 +13,8 @@ packages=(
     # sound output and the sound card's mixer
     portaudio19-dev libasound2-dev libjack-jackd2-dev
     # tests and benchmarks: the ffmpeg command makes the test files and is the speed reference;
-    # clang builds the fuzzer
-    libgtest-dev libgmock-dev libbenchmark-dev ffmpeg clang libclang-rt-14-dev
+    # clang builds the fuzzer, clang-tidy checks the code
+    libgtest-dev libgmock-dev libbenchmark-dev ffmpeg clang libclang-rt-14-dev clang-tidy
     # running without a desktop (xvfb-run), and a sound server with a virtual sink for the tests
     xvfb xauth pulseaudio pulseaudio-utils libasound2-plugins
 )
