@@ -20,6 +20,7 @@
 
 #include "core/AppMessages.h"
 #include "core/RingProducer.h"
+#include "core/SoundDeviceList.h"
 #include "decoder/DecoderRig.h"
 #include "input/FileThreads.h"
 #include "output/MixerEngine.h"
@@ -181,15 +182,38 @@ TEST_F(RealDevice, AToneReachesTheSinkAtItsFrequencyAndLevel) {
     EXPECT_FALSE(card->IsLost());
 }
 
-TEST_F(RealDevice, ASplitFourChannelCardKeepsMainAndMonitorApart) {
+// The first start on a desktop's sound server, whichever its sink: the main output takes the
+// server and the monitor stays off, since both names of the server reach the audience's speakers.
+// The server offers the split, and on the four-channel sink the split keeps the pairs apart.
+TEST_F(RealDevice, TheFirstStartKeepsTheMonitorOffAndASplitFourChannelSinkKeepsThePairsApart) {
+    using List = SoundDeviceList;
+    for (const char* sink : {"tevmain", "tevquad"}) {
+        setenv("PULSE_SINK", sink, 1);
+        List list;
+        list.Build(SoundSystem::Instance().Devices());
+        list.Restore("", "");
+        ASSERT_GT(list.selected(List::kMain), 0) << sink;
+        const std::string server = *list.selectedEntry(List::kMain).device;
+        EXPECT_TRUE(server == "pulse" || server == "default") << server;
+        EXPECT_EQ(list.selected(List::kMonitor), 0) << sink;
+        EXPECT_TRUE(list.CanSplit(List::kMain)) << sink;
+    }
     setenv("PULSE_SINK", "tevquad", 1);
-    auto card = SoundSystem::Instance().OpenCard("pulse", true);
-    ASSERT_NE(card, nullptr) << SoundSystem::Instance().LastError();
-    ASSERT_EQ(card->channels(), 4);
+    List list;
+    list.Build(SoundSystem::Instance().Devices());
+    list.Restore("", "");
+    list.Split(List::kMain);
+    ASSERT_EQ(List::PairOf(list.selectedEntry(List::kMain).text), 0);
+    ASSERT_EQ(List::PairOf(list.selectedEntry(List::kMonitor).text), 1);
     SoundOutput main;
     SoundOutput monitor;
-    main.Open(card, 0, "pulse (Front)");
-    monitor.Open(card, 1, "pulse (Rear)");
+    std::string error;
+    ASSERT_TRUE(main.OpenDevice(list.selectedEntry(List::kMain).device,
+                                list.selectedEntry(List::kMain).text, error))
+        << error;
+    ASSERT_TRUE(monitor.OpenDevice(list.selectedEntry(List::kMonitor).device,
+                                   list.selectedEntry(List::kMonitor).text, error))
+        << error;
     LoadTone(main, 440, 0.3);
     LoadTone(monitor, 1000, 0.3);
     Recording recording("tevquad.monitor", 4);
