@@ -1,7 +1,10 @@
 #include "output/DeckBufferDevice.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "analysis/FilterBank.h"
 
 namespace tev {
 namespace {
@@ -41,12 +44,78 @@ void DeckBufferDevice::ReleaseDeck(int deck) {
         return;
     }
     // A buffer that still sounds ramps to silence on its way out.
+    d.equalizer = nullptr;
     for (SoundBuffer** buffer : {&d.backwardBuffer, &d.forwardBuffer}) {
         if (*buffer != nullptr) {
             device_->DestroyBuffer(*buffer);
             *buffer = nullptr;
         }
     }
+}
+
+namespace {
+
+// A band gain of the band set (1 is flat) as the equalizer's decibels: 0.85 ... 1.15 spans the
+// whole -15 ... +15 dB.
+float BandGainDb(float gain) {
+    return (gain - 1.0F) * 100.0F;  // clamped, and a NaN made 0 dB, by the band
+}
+
+int EqualizerBands(int deck) {
+    return std::min(equalizerBanks[deck].GetNumBands(), ParamEqualizer::kMaxBands);
+}
+
+}  // namespace
+
+void DeckBufferDevice::ProgramEqualizer(int deck) {
+    const Deck& d = decks_[deck];
+    const FilterBank& bands = equalizerBanks[deck];
+    const int n = EqualizerBands(deck);
+    for (int b = 0; b < ParamEqualizer::kMaxBands; ++b) {
+        ParamEqParameters settings = d.equalizer->band(b).GetAllParameters();
+        if (d.equalizerActive && b < n) {
+            settings.center = static_cast<float>(bands.GetCenterFrequency(b));
+            settings.bandwidth = 120.0F / static_cast<float>(n);
+            settings.gain = BandGainDb(bands.GetBandGain(b));
+        } else {
+            settings.gain = 0.0F;  // where it is, the band fades to passing its input unchanged
+        }
+        d.equalizer->band(b).SetAllParameters(settings);
+    }
+}
+
+HRESULT DeckBufferDevice::ApplyEqualizer(int deck) {
+    Deck& d = decks_[deck];
+    d.equalizerActive = true;
+    if (d.equalizer == nullptr) {
+        return E_NO_BUFFER;
+    }
+    ProgramEqualizer(deck);
+    return S_OK;
+}
+
+HRESULT DeckBufferDevice::SetEqualizerBand(int deck, int band) {
+    const Deck& d = decks_[deck];
+    if (band < 0 || band >= EqualizerBands(deck)) {
+        return E_UNEXPECTED;
+    }
+    if (!d.equalizerActive || d.equalizer == nullptr) {
+        return E_NO_BUFFER;
+    }
+    ParamEqParameters settings = d.equalizer->band(band).GetAllParameters();
+    settings.gain = BandGainDb(equalizerBanks[deck].GetBandGain(band));
+    d.equalizer->band(band).SetAllParameters(settings);
+    return S_OK;
+}
+
+HRESULT DeckBufferDevice::DisableEqualizer(int deck) {
+    Deck& d = decks_[deck];
+    d.equalizerActive = false;
+    if (d.equalizer == nullptr) {
+        return E_NO_BUFFER;
+    }
+    ProgramEqualizer(deck);
+    return S_OK;
 }
 
 HRESULT DeckBufferDevice::CreateDeckBuffers(int deck, uint32_t sampleRate, bool withNotify,
@@ -64,6 +133,13 @@ HRESULT DeckBufferDevice::CreateDeckBuffers(int deck, uint32_t sampleRate, bool 
     if (d.forwardBuffer == nullptr) {
         ReleaseDeck(deck);
         return E_FAIL;
+    }
+    // The equalizer runs after the resampling, at the card's rate.
+    auto equalizer = std::make_unique<ParamEqualizer>(device_->SampleRate());
+    d.equalizer = equalizer.get();
+    d.forwardBuffer->SetEffectChain(std::move(equalizer));
+    if (d.equalizerActive) {
+        ProgramEqualizer(deck);
     }
     if (withNotify) {
         // The last byte of every slot signals the deck's notify event of its direction.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/EngineState.h"
+#include "platform/ParamEq.h"
 #include "platform/SoundCard.h"
 #include "platform/StatusCodes.h"
 
@@ -32,6 +33,9 @@ class DeckBufferDevice {
         int64_t forwardFramesWritten = 0;
         SoundBuffer* forwardBuffer = nullptr;
         SoundBuffer* backwardBuffer = nullptr;
+        // The forward buffer's equalizer, its bands in use while equalizerActive (at 0 dB
+        // otherwise); owned by the buffer's effect chain.
+        ParamEqualizer* equalizer = nullptr;
         uint32_t sampleRate = 44100;
     };
 
@@ -64,6 +68,17 @@ class DeckBufferDevice {
     HRESULT StopDeck(int deck);
     HRESULT SwitchToForward(int deck);
     HRESULT SwitchToBackward(int deck);
+    // The deck's equalizer, from its band set (equalizerBanks): band b at its centre, 120 / n
+    // semitones wide (n bands), raised or lowered by (gain - 1) x 100 dB within +-15 dB. Changes
+    // cross-fade in while the deck plays. The backward buffer is not equalised.
+    // E_NO_BUFFER without a forward buffer; the equalizer then comes on with the next buffers.
+    HRESULT ApplyEqualizer(int deck);
+    // One band's gain; E_UNEXPECTED for a band outside the band set, E_NO_BUFFER while the
+    // equalizer is off.
+    HRESULT SetEqualizerBand(int deck, int band);
+    // Every band fades to 0 dB; E_NO_BUFFER without a forward buffer (the equalizer is off all
+    // the same).
+    HRESULT DisableEqualizer(int deck);
     void Release();
 
     // Fade-in start and fade-out stop of one buffer (SoundBuffer::kFadeSeconds, carried out by
@@ -73,6 +88,7 @@ class DeckBufferDevice {
 
   private:
     void ReleaseDeck(int deck);
+    void ProgramEqualizer(int deck);
     HRESULT TurnTo(SoundBuffer* to, SoundBuffer* from);
 
     std::shared_ptr<SoundCard> card_;

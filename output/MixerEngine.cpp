@@ -96,6 +96,17 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
         case WM_REFRESH_ELAPSED:
             decks_.UpdateElapsed(deck, static_cast<uint32_t>(CountDataSlots(deck)) * kChunkBytes);
             break;
+        // The equalizer panel's band set, on the monitor and then the main output; the answer
+        // is the main output's.
+        case WM_APPLY_EQUALIZER:
+            monitor_.ApplyEqualizer(deck);
+            return main_.ApplyEqualizer(deck);
+        case WM_SET_EQUALIZER_BAND:
+            monitor_.SetEqualizerBand(deck, static_cast<int>(lParam));
+            return main_.SetEqualizerBand(deck, static_cast<int>(lParam));
+        case WM_DISABLE_EQUALIZER:
+            monitor_.DisableEqualizer(deck);
+            return main_.DisableEqualizer(deck);
         default:
             break;
     }

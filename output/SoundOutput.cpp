@@ -120,6 +120,10 @@ HRESULT SoundOutput::CreateDeckBuffers(int deck, uint32_t sampleRate, bool withN
         return S_OK;
     }
     const HRESULT hr = deckDevice_->CreateDeckBuffers(deck, sampleRate, withNotify, withBackward);
+    // A device opened since the equalizer was switched on knows nothing of it.
+    if (hr == S_OK && equalizerOn_[deck]) {
+        deckDevice_->ApplyEqualizer(deck);
+    }
     // New buffers start centred; the DJ's pan stays with the deck from track to track.
     if (hr == S_OK && deckPan_[deck] != 0.0) {
         deckDevice_->SetPan(deck, PanFromBalance(deckPan_[deck]));
@@ -187,6 +191,20 @@ HRESULT SoundOutput::SwitchToForward(int deck) {
 
 HRESULT SoundOutput::SwitchToBackward(int deck) {
     return deckDevice_ ? deckDevice_->SwitchToBackward(deck) : S_OK;
+}
+
+HRESULT SoundOutput::ApplyEqualizer(int deck) {
+    equalizerOn_[deck] = true;
+    return deckDevice_ ? deckDevice_->ApplyEqualizer(deck) : S_OK;
+}
+
+HRESULT SoundOutput::SetEqualizerBand(int deck, int band) {
+    return deckDevice_ ? deckDevice_->SetEqualizerBand(deck, band) : S_OK;
+}
+
+HRESULT SoundOutput::DisableEqualizer(int deck) {
+    equalizerOn_[deck] = false;
+    return deckDevice_ ? deckDevice_->DisableEqualizer(deck) : S_OK;
 }
 
 void SoundOutput::ComputeCrossFadeCurve(double p) {

@@ -49,6 +49,9 @@ class SoundOutput {
     HRESULT StopDeck(int deck);
     HRESULT SwitchToForward(int deck);
     HRESULT SwitchToBackward(int deck);
+    HRESULT ApplyEqualizer(int deck);
+    HRESULT SetEqualizerBand(int deck, int band);
+    HRESULT DisableEqualizer(int deck);
 
     // The cross-fade curve: two tables of 99 gains, Deck B's and its mirror image for Deck A,
     // shaped by p in -1 ... 1 (soft, straight at 0, sharp cut).
@@ -91,6 +94,8 @@ class SoundOutput {
     double deckPan_[kDeckCount] = {0.0, 0.0};
     double curve_[kDeckCount][kCurvePoints] = {};
     double curveGain_[kDeckCount] = {1.0, 1.0};
+    // The DJ's equalizer switch, which outlives the output's devices.
+    bool equalizerOn_[kDeckCount] = {false, false};
     MixerLineControl speakersControl_;
     MixerLineControl waveControl_;
     double speakersVolume_ = 0.0;

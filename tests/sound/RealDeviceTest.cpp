@@ -27,11 +27,13 @@
 #include "output/SoundOutput.h"
 #include "platform/MixerLineControl.h"
 #include "platform/SoundSystem.h"
+#include "support/Spectrum.h"
 
 extern char** environ;
 
 using namespace std::chrono_literals;
 using namespace tev;
+using tev::test::AmplitudeAt;
 
 namespace {
 
@@ -113,23 +115,6 @@ class Recording {
     int channels_;
     std::string path_;
 };
-
-// Amplitude of the component at `hz` in one channel of the last `frames` frames.
-double AmplitudeAt(const std::vector<float>& s, int channels, int channel, double hz,
-                   size_t frames) {
-    const size_t total = s.size() / static_cast<size_t>(channels);
-    const size_t first = total > frames ? total - frames : 0;
-    double re = 0;
-    double im = 0;
-    for (size_t i = first; i < total; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2 * kPi * static_cast<double>(i - first) /
-                                              static_cast<double>(total - first));
-        const double x = s[i * channels + channel] * w;
-        re += x * std::cos(2 * kPi * hz * static_cast<double>(i) / 44100);
-        im -= x * std::sin(2 * kPi * hz * static_cast<double>(i) / 44100);
-    }
-    return 4.0 * std::hypot(re, im) / static_cast<double>(total - first);  // Hann window gain 1/2
-}
 
 std::vector<int16_t> ToneChunk(double hz, double amplitude, int chunk) {
     std::vector<int16_t> samples(kChunkBytes / 2);

@@ -176,6 +176,22 @@ class StreamRig : public MessageReceiver {
         return out;
     }
 
+    // After the main output moved to `other`: renders one slot on it (and one on the rig's card,
+    // which the monitor keeps) per step, and waits for Deck A's notification of it.
+    std::vector<float> PlaySlotsOn(ManualClockCard& other, int count) {
+        std::vector<float> out;
+        for (int slot = 0; slot < count; ++slot) {
+            const int handled = forwardNotifications;
+            WaitForReader(0);
+            const auto block = other.Render(static_cast<int>(kChunkFrames));
+            out.insert(out.end(), block.begin(), block.end());
+            card->Render(static_cast<int>(kChunkFrames));
+            pump.PumpUntil([&] { return forwardNotifications > handled; }, std::chrono::seconds(5));
+            pump.DispatchAll();
+        }
+        return out;
+    }
+
     // The gain a deck gets for a level and a cross-fader gain, by the volume rule.
     static double Gain(double level, double curveGain) {
         const int32_t volume = SoundOutput::VolumeFromGain(level * curveGain);

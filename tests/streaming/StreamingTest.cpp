@@ -540,17 +540,7 @@ TEST(Streaming, ReopeningTheMainOutputWhilePlayingGoesOnFromThePositionHeard) {
     rig.engine->ResumeAfterDeviceChange();
     EXPECT_TRUE(rig.main.IsPlayingForward(0));
     const int before = rig.forwardNotifications;
-    std::vector<float> out;
-    for (int slot = 0; slot < 15; ++slot) {  // one second
-        const int handled = rig.forwardNotifications;
-        rig.WaitForReader(0);
-        const auto block = card->Render(static_cast<int>(kChunkFrames));
-        out.insert(out.end(), block.begin(), block.end());
-        rig.card->Render(static_cast<int>(kChunkFrames));
-        rig.pump.PumpUntil([&] { return rig.forwardNotifications > handled; },
-                           std::chrono::seconds(5));
-        rig.pump.DispatchAll();
-    }
+    const auto out = rig.PlaySlotsOn(*card, 15);  // one second
     // One wake-up per slot: the forwarder waits between them.
     EXPECT_LE(rig.forwardNotifications - before, 16);
     for (size_t f = kRamp; f < out.size() / 2; ++f) {
