@@ -19,6 +19,7 @@
 #include "core/EngineThreads.h"
 #include "decks/CTevCircularChartGraph.h"
 #include "decks/CTevDeck2.h"
+#include "decks/CTevEqualizer2.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
 #include "input/CdReader.h"

@@ -20,6 +20,7 @@
 #include "core/EngineState.h"
 #include "core/SettingsStore.h"
 #include "decks/CTevDeck2.h"
+#include "decks/CTevEqualizer2.h"
 #include "output/CTevCrossFadeCurveGraph.h"
 #include "output/CTevCrossFaderCtrl.h"
 #include "platform/SoundSystem.h"
@@ -89,8 +90,10 @@ CTevMixer::CTevMixer(QWidget* parent)
         constexpr int kEffectsWidth = 260;
         effects_[d] =
             MakeReservedPanel(this, QStringLiteral("Effects ") + letter, QSize(kEffectsWidth, 200));
-        equalizers_[d] = MakeReservedPanel(this, QStringLiteral("Equalizer ") + letter,
-                                           QSize(deckWidth + mixerWidth / 2 - kEffectsWidth, 200));
+        equalizers_[d] = std::make_unique<CTevEqualizer2>(this);
+        equalizers_[d]->SetDeck(d);
+        equalizers_[d]->setFixedSize(deckWidth + mixerWidth / 2 - kEffectsWidth,
+                                     equalizers_[d]->sizeHint().height());
     }
     // The decks and the mixer form one row of equal height.
     const int height = std::max(sizeHint().height(), decks_[0]->sizeHint().height());
@@ -548,8 +551,8 @@ void CTevMixer::ShowOtherPanels(bool show) {
         panel->setVisible(show);
     }
     for (int d = 0; d < kDeckCount; ++d) {
-        for (QDialog* panel :
-             {static_cast<QDialog*>(decks_[d].get()), effects_[d].get(), equalizers_[d].get()}) {
+        for (QDialog* panel : {static_cast<QDialog*>(decks_[d].get()), effects_[d].get(),
+                               static_cast<QDialog*>(equalizers_[d].get())}) {
             panel->setVisible(show);
         }
     }

@@ -18,6 +18,7 @@
 #include "controls/CTevButtonCtrl.h"
 #include "core/QtMessagePump.h"
 #include "decks/CTevEqualizer2.h"
+#include "support/AppRig.h"
 #include "thread/TestRig.h"
 
 using namespace tev;
@@ -169,6 +170,24 @@ TEST(EqualizerGraph, EachBandIsDrawnInItsColourAtItsLevelOnBlack) {
     }
     for (const int row : {0, 19, 34, 44, 59, 79}) {
         EXPECT_EQ(five.pixel(320, row), qRgb(0, 0, 0)) << "row " << row;
+    }
+}
+
+TEST(EqualizerPanels, EachSitsUnderItsDeckFlushWithItsOuterEdgeShowingItsCentres) {
+    test::AppRig rig;
+    for (int d = 0; d < kDeckCount; ++d) {
+        const CTevEqualizer2& panel = *rig.mixer->equalizerPanel(d);
+        EXPECT_EQ(panel.windowTitle(),
+                  d == 0 ? QStringLiteral("Deck A Equalizer") : QStringLiteral("Deck B Equalizer"));
+        const QRect deck = rig.deck[d]->frameGeometry();
+        const QRect eq = panel.frameGeometry();
+        EXPECT_EQ(eq.top(), deck.bottom() + 1);
+        EXPECT_EQ(d == 0 ? eq.left() : eq.right(), d == 0 ? deck.left() : deck.right());
+        EXPECT_FALSE(eq.intersects(rig.mixer->effectsPanel(d)->frameGeometry()));
+        for (int b = 0; b < panel.bandCount(); ++b) {
+            EXPECT_GE(panel.centreLabel(b)->width(), panel.centreLabel(b)->sizeHint().width())
+                << "a centre cut short";
+        }
     }
 }
 
