@@ -1,5 +1,6 @@
 // The sound layer's mixing cost against real time: two decks with forward and backward buffers,
-// on two outputs (the halves of a four-channel card), played at x1.08 with moving faders.
+// on two outputs (the halves of a four-channel card), played at x1.08 with moving faders; with
+// argument 1 each deck's five-band equalizer is on, a slider always moving.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/FilterBank.h"
 #include "output/SoundOutput.h"
 #include "platform/SoundSystem.h"
 
@@ -38,6 +40,18 @@ void BM_MixTwoDecksOnTwoOutputsAtTempo(benchmark::State& state) {
             d.backwardBuffer->Play(true);
         }
     }
+    const bool equalized = state.range(0) == 1;
+    if (equalized) {
+        for (int deck = 0; deck < kDeckCount; ++deck) {
+            equalizerBanks[deck].Design(5);
+            for (int band = 0; band < 5; ++band) {
+                equalizerBanks[deck].SetBandGain(band, band % 2 == 0 ? 1.1F : 0.9F);
+            }
+            for (SoundOutput& output : outputs) {
+                output.ApplyEqualizer(deck);
+            }
+        }
+    }
     constexpr int kBlock = 512;  // about 12 ms, a typical device block
     std::vector<float> out(static_cast<size_t>(kBlock) * 4);
     double fader = 0.0;
@@ -56,6 +70,13 @@ void BM_MixTwoDecksOnTwoOutputsAtTempo(benchmark::State& state) {
         outputs[0].SetDeckVolume(0, fader);
         outputs[0].SetDeckVolume(1, 1.0 - fader);
         outputs[1].SetDeckPan(0, fader - 0.5);
+        if (equalized && block % 2 == 0) {
+            const int deck = (block / 2) % kDeckCount;
+            equalizerBanks[deck].SetBandGain(1, 0.85F + 0.3F * static_cast<float>(fader));
+            for (SoundOutput& output : outputs) {
+                output.SetEqualizerBand(deck, 1);
+            }
+        }
         card->RenderInto(out);
         benchmark::DoNotOptimize(out.data());
         frames += kBlock;
@@ -63,7 +84,7 @@ void BM_MixTwoDecksOnTwoOutputsAtTempo(benchmark::State& state) {
     const double audioSeconds = static_cast<double>(frames) / 44100.0;
     state.counters["x_realtime"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_MixTwoDecksOnTwoOutputsAtTempo);
+BENCHMARK(BM_MixTwoDecksOnTwoOutputsAtTempo)->Arg(0)->Arg(1);
 
 // Frames from a deck's Play to its first sound on both outputs of a card rendering blocks of
 // 64 frames: the command is taken at the next block.

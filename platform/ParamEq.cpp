@@ -42,53 +42,23 @@ void ParamEqBand::SetAllParameters(const ParamEqParameters& settings) noexcept {
     handOver_.Publish(Biquad::Peaking(settings_, sampleRate_));
 }
 
-double ParamEqBand::Memory::Run(const Biquad& f, int channel, double x) noexcept {
-    const int c = channel;
-    const double y = f.b0 * x + f.b1 * x1[c] + f.b2 * x2[c] - f.a1 * y1[c] - f.a2 * y2[c];
-    x2[c] = x1[c];
-    x1[c] = x;
-    y2[c] = y1[c];
-    y1[c] = y;
-    return y;
+void ParamEqBand::Stage::Set(const Biquad& f) noexcept {
+    b0 = Pair{f.b0, f.b0};
+    b1 = Pair{f.b1, f.b1};
+    b2 = Pair{f.b2, f.b2};
+    a1 = Pair{f.a1, f.a1};
+    a2 = Pair{f.a2, f.a2};
 }
 
-void ParamEqBand::Process(float* samples, int frames) noexcept {
-    if (faded_ >= kFadeFrames && handOver_.Take(next_)) {
-        nextMemory_ = memory_;
+bool ParamEqBand::Begin() noexcept {
+    Biquad taken;
+    if (faded_ >= kFadeFrames && handOver_.Take(taken)) {
+        next_ = now_;  // the new filter starts from the old one's memory
+        next_.Set(taken);
+        nextIdentity_ = taken.IsIdentity();
         faded_ = 0;
     }
-    if (faded_ >= kFadeFrames) {
-        if (current_.IsIdentity()) {
-            // At 0 dB the band passes its input; its memory follows as the filter's would.
-            for (int c = 0; c < 2 && frames > 0; ++c) {
-                const double last = samples[2 * (frames - 1) + c];
-                const double before = frames > 1 ? samples[2 * (frames - 2) + c] : memory_.x1[c];
-                memory_.x1[c] = memory_.y1[c] = last;
-                memory_.x2[c] = memory_.y2[c] = before;
-            }
-            return;
-        }
-        for (int i = 0; i < frames; ++i) {
-            for (int c = 0; c < 2; ++c) {
-                samples[2 * i + c] =
-                    static_cast<float>(memory_.Run(current_, c, samples[2 * i + c]));
-            }
-        }
-        return;
-    }
-    for (int i = 0; i < frames; ++i) {
-        const double w = faded_ < kFadeFrames ? static_cast<double>(faded_ + 1) / kFadeFrames : 1.0;
-        for (int c = 0; c < 2; ++c) {
-            const double x = samples[2 * i + c];
-            const double from = memory_.Run(current_, c, x);
-            const double to = nextMemory_.Run(next_, c, x);
-            samples[2 * i + c] = static_cast<float>(from + (to - from) * w);
-        }
-        if (faded_ < kFadeFrames && ++faded_ == kFadeFrames) {
-            current_ = next_;
-            memory_ = nextMemory_;
-        }
-    }
+    return faded_ < kFadeFrames || !nowIdentity_;
 }
 
 ParamEqualizer::ParamEqualizer(double sampleRate) noexcept
@@ -96,8 +66,36 @@ ParamEqualizer::ParamEqualizer(double sampleRate) noexcept
              ParamEqBand(sampleRate), ParamEqBand(sampleRate)} {}
 
 void ParamEqualizer::Process(float* samples, int frames, int /*sampleRate*/) noexcept {
+    using Pair = ParamEqBand::Pair;
+    std::array<ParamEqBand*, kMaxBands> active{};
+    size_t count = 0;
     for (ParamEqBand& band : bands_) {
-        band.Process(samples, frames);
+        if (band.Begin()) {
+            active[count++] = &band;
+        }
+    }
+    // The last two frames go through every band, so that a band at 0 dB remembers its input
+    // and can start from it when it is next turned.
+    const int fast = count == 0 ? 0 : std::max(frames - 2, 0);
+    for (int i = 0; i < fast; ++i) {
+        Pair v{samples[2 * i], samples[2 * i + 1]};
+        for (size_t k = 0; k < count; ++k) {
+            v = active[k]->Run(v);
+        }
+        samples[2 * i] = static_cast<float>(v[0]);
+        samples[2 * i + 1] = static_cast<float>(v[1]);
+    }
+    for (int i = std::max(fast, frames - 2); i < frames; ++i) {
+        Pair v{samples[2 * i], samples[2 * i + 1]};
+        for (ParamEqBand& band : bands_) {
+            if (band.faded_ < ParamEqBand::kFadeFrames || !band.nowIdentity_) {
+                v = band.Run(v);
+            } else {
+                band.Pass(v);
+            }
+        }
+        samples[2 * i] = static_cast<float>(v[0]);
+        samples[2 * i + 1] = static_cast<float>(v[1]);
     }
 }
 

@@ -59,33 +59,64 @@ class ParamEqBand {
     void SetAllParameters(const ParamEqParameters& settings) noexcept;
     const ParamEqParameters& GetAllParameters() const noexcept { return settings_; }
 
-    // [audio thread] Filters interleaved stereo in place.
-    void Process(float* samples, int frames) noexcept;
-
   private:
-    // Direct form I, per channel: the last two inputs and outputs.
-    struct Memory {
-        double x1[2] = {};
-        double x2[2] = {};
-        double y1[2] = {};
-        double y2[2] = {};
-        double Run(const Biquad& f, int channel, double x) noexcept;
+    friend class ParamEqualizer;
+    // A left and a right sample, filtered together.
+    using Pair = double __attribute__((vector_size(16)));
+    // A biquad in direct form I: its coefficients and its last two inputs and outputs. A form
+    // whose memory holds no coefficients, so that a new filter can start from an old one's.
+    struct Stage {
+        Pair b0{1.0, 1.0}, b1{}, b2{}, a1{}, a2{};
+        Pair x1{}, x2{}, y1{}, y2{};
+        void Set(const Biquad& f) noexcept;
+        Pair Run(Pair x) noexcept {
+            const Pair y = b0 * x + b1 * x1 + b2 * x2 - a2 * y2 - a1 * y1;
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            return y;
+        }
     };
+
+    // [audio thread] Takes new settings unless a cross-fade is under way. True when the band
+    // changes the sound of this block.
+    bool Begin() noexcept;
+    // [audio thread] One frame through the band.
+    Pair Run(Pair x) noexcept {
+        Pair y = now_.Run(x);
+        if (faded_ < kFadeFrames) {
+            const double w = static_cast<double>(faded_ + 1) / kFadeFrames;
+            y += (next_.Run(x) - y) * w;
+            if (++faded_ == kFadeFrames) {
+                now_ = next_;
+                nowIdentity_ = nextIdentity_;
+            }
+        }
+        return y;
+    }
+    // [audio thread] A frame a band at 0 dB passes: its memory follows as the filter's would.
+    void Pass(Pair x) noexcept {
+        now_.x2 = now_.y2 = now_.x1;
+        now_.x1 = now_.y1 = x;
+    }
 
     const double sampleRate_;
     ParamEqParameters settings_;  // UI thread
     LatestValue<Biquad> handOver_;
 
     // Audio thread only.
-    Biquad current_;
-    Biquad next_;
-    Memory memory_;
-    Memory nextMemory_;
+    Stage now_;
+    Stage next_;
+    bool nowIdentity_ = true;
+    bool nextIdentity_ = true;
     int faded_ = kFadeFrames;  // frames of the cross-fade done; kFadeFrames: none under way
 };
 
 // A deck's equalizer: up to kMaxBands bands in a row. Bands it does not use stay at 0 dB, where
-// a band passes its input unchanged (and costs nothing).
+// a band passes its input unchanged (and costs nothing). Each frame passes through every band
+// before the next frame, so that the bands' filters, each waiting on its own last output, work
+// side by side.
 class ParamEqualizer : public EffectChain {
   public:
     static constexpr int kMaxBands = 5;
