@@ -86,6 +86,30 @@ void BM_MixTwoDecksOnTwoOutputsAtTempo(benchmark::State& state) {
 }
 BENCHMARK(BM_MixTwoDecksOnTwoOutputsAtTempo)->Arg(0)->Arg(1);
 
+// One buffer's five equalizer bands, all turned, on a block of 512 frames.
+void BM_EqualizerFiveBands(benchmark::State& state) {
+    ParamEqualizer equalizer(44100.0);
+    const float centres[] = {80.0F, 187.5F, 750.0F, 3000.0F, 12000.0F};
+    for (int band = 0; band < ParamEqualizer::kMaxBands; ++band) {
+        equalizer.band(band).SetAllParameters({centres[band], 24.0F, band % 2 == 0 ? 6.0F : -6.0F});
+    }
+    std::vector<float> block(2 * 512);
+    for (size_t i = 0; i < block.size(); ++i) {
+        block[i] = 0.25F * std::sin(0.05F * static_cast<float>(i));
+    }
+    for (int settle = 0; settle < 4; ++settle) {  // past the cross-fade in
+        equalizer.Process(block.data(), 512, 44100);
+    }
+    for (auto _ : state) {
+        equalizer.Process(block.data(), 512, 44100);
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 512,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_EqualizerFiveBands);
+
 // Frames from a deck's Play to its first sound on both outputs of a card rendering blocks of
 // 64 frames: the command is taken at the next block.
 void BM_PlayToFirstSound(benchmark::State& state) {

@@ -50,48 +50,87 @@ void ParamEqBand::Stage::Set(const Biquad& f) noexcept {
     a2 = Pair{f.a2, f.a2};
 }
 
-bool ParamEqBand::Begin() noexcept {
+void ParamEqBand::Begin() noexcept {
     Biquad taken;
-    if (faded_ >= kFadeFrames && handOver_.Take(taken)) {
-        next_ = now_;  // the new filter starts from the old one's memory
-        next_.Set(taken);
-        nextIdentity_ = taken.IsIdentity();
-        faded_ = 0;
+    if (!voice_.Fading() && handOver_.Take(taken)) {
+        voice_.next = voice_.now;  // the new filter starts from the old one's memory
+        voice_.next.Set(taken);
+        voice_.nextIdentity = taken.IsIdentity();
+        voice_.faded = 0;
     }
-    return faded_ < kFadeFrames || !nowIdentity_;
 }
 
 ParamEqualizer::ParamEqualizer(double sampleRate) noexcept
     : bands_{ParamEqBand(sampleRate), ParamEqBand(sampleRate), ParamEqBand(sampleRate),
              ParamEqBand(sampleRate), ParamEqBand(sampleRate)} {}
 
+namespace {
+
+using Voice = ParamEqBand::Voice;
+using Pair = ParamEqBand::Pair;
+
+// `frames` frames through the N bands that change the sound, copied in for the block so that
+// their filters can live in registers.
+template <size_t N>
+void Cascade(const std::array<Voice*, ParamEqualizer::kMaxBands>& voices, float* samples,
+             int frames) noexcept {
+    std::array<Voice, N> local;
+    for (size_t k = 0; k < N; ++k) {
+        local[k] = *voices[k];
+    }
+    for (int i = 0; i < frames; ++i) {
+        Pair v{samples[2 * i], samples[2 * i + 1]};
+        for (size_t k = 0; k < N; ++k) {
+            v = local[k].Run(v);
+        }
+        samples[2 * i] = static_cast<float>(v[0]);
+        samples[2 * i + 1] = static_cast<float>(v[1]);
+    }
+    for (size_t k = 0; k < N; ++k) {
+        *voices[k] = local[k];
+    }
+}
+
+}  // namespace
+
 void ParamEqualizer::Process(float* samples, int frames, int /*sampleRate*/) noexcept {
-    using Pair = ParamEqBand::Pair;
-    std::array<ParamEqBand*, kMaxBands> active{};
+    std::array<Voice*, kMaxBands> sounding{};
     size_t count = 0;
     for (ParamEqBand& band : bands_) {
-        if (band.Begin()) {
-            active[count++] = &band;
+        band.Begin();
+        if (band.voice_.Sounds()) {
+            sounding[count++] = &band.voice_;
         }
     }
     // The last two frames go through every band, so that a band at 0 dB remembers its input
     // and can start from it when it is next turned.
     const int fast = count == 0 ? 0 : std::max(frames - 2, 0);
-    for (int i = 0; i < fast; ++i) {
-        Pair v{samples[2 * i], samples[2 * i + 1]};
-        for (size_t k = 0; k < count; ++k) {
-            v = active[k]->Run(v);
-        }
-        samples[2 * i] = static_cast<float>(v[0]);
-        samples[2 * i + 1] = static_cast<float>(v[1]);
+    switch (count) {
+        case 1:
+            Cascade<1>(sounding, samples, fast);
+            break;
+        case 2:
+            Cascade<2>(sounding, samples, fast);
+            break;
+        case 3:
+            Cascade<3>(sounding, samples, fast);
+            break;
+        case 4:
+            Cascade<4>(sounding, samples, fast);
+            break;
+        case 5:
+            Cascade<5>(sounding, samples, fast);
+            break;
+        default:
+            break;
     }
     for (int i = std::max(fast, frames - 2); i < frames; ++i) {
         Pair v{samples[2 * i], samples[2 * i + 1]};
         for (ParamEqBand& band : bands_) {
-            if (band.faded_ < ParamEqBand::kFadeFrames || !band.nowIdentity_) {
-                v = band.Run(v);
+            if (band.voice_.Sounds()) {
+                v = band.voice_.Run(v);
             } else {
-                band.Pass(v);
+                band.voice_.Pass(v);
             }
         }
         samples[2 * i] = static_cast<float>(v[0]);

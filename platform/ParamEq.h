@@ -59,8 +59,6 @@ class ParamEqBand {
     void SetAllParameters(const ParamEqParameters& settings) noexcept;
     const ParamEqParameters& GetAllParameters() const noexcept { return settings_; }
 
-  private:
-    friend class ParamEqualizer;
     // A left and a right sample, filtered together.
     using Pair = double __attribute__((vector_size(16)));
     // A biquad in direct form I: its coefficients and its last two inputs and outputs. A form
@@ -79,38 +77,47 @@ class ParamEqBand {
         }
     };
 
-    // [audio thread] Takes new settings unless a cross-fade is under way. True when the band
-    // changes the sound of this block.
-    bool Begin() noexcept;
-    // [audio thread] One frame through the band.
-    Pair Run(Pair x) noexcept {
-        Pair y = now_.Run(x);
-        if (faded_ < kFadeFrames) {
-            const double w = static_cast<double>(faded_ + 1) / kFadeFrames;
-            y += (next_.Run(x) - y) * w;
-            if (++faded_ == kFadeFrames) {
-                now_ = next_;
-                nowIdentity_ = nextIdentity_;
+    // What the audio thread keeps of a band: the filter it runs and, during a cross-fade, the
+    // one it fades to. Copied in and out whole, so that a block's work can stay in registers.
+    struct Voice {
+        Stage now;
+        Stage next;
+        int faded = kFadeFrames;  // frames of the cross-fade done; kFadeFrames: none under way
+        bool nowIdentity = true;
+        bool nextIdentity = true;
+
+        bool Fading() const noexcept { return faded < kFadeFrames; }
+        // Whether the band changes the sound.
+        bool Sounds() const noexcept { return Fading() || !nowIdentity; }
+        // One frame through the band.
+        Pair Run(Pair x) noexcept {
+            Pair y = now.Run(x);
+            if (Fading()) {
+                const double w = static_cast<double>(faded + 1) / kFadeFrames;
+                y += (next.Run(x) - y) * w;
+                if (++faded == kFadeFrames) {
+                    now = next;
+                    nowIdentity = nextIdentity;
+                }
             }
+            return y;
         }
-        return y;
-    }
-    // [audio thread] A frame a band at 0 dB passes: its memory follows as the filter's would.
-    void Pass(Pair x) noexcept {
-        now_.x2 = now_.y2 = now_.x1;
-        now_.x1 = now_.y1 = x;
-    }
+        // A frame that a band at 0 dB passes: its memory follows as the filter's would.
+        void Pass(Pair x) noexcept {
+            now.x2 = now.y2 = now.x1;
+            now.x1 = now.y1 = x;
+        }
+    };
+
+  private:
+    friend class ParamEqualizer;
+    // [audio thread] Takes new settings unless a cross-fade is under way.
+    void Begin() noexcept;
 
     const double sampleRate_;
     ParamEqParameters settings_;  // UI thread
     LatestValue<Biquad> handOver_;
-
-    // Audio thread only.
-    Stage now_;
-    Stage next_;
-    bool nowIdentity_ = true;
-    bool nextIdentity_ = true;
-    int faded_ = kFadeFrames;  // frames of the cross-fade done; kFadeFrames: none under way
+    Voice voice_;  // audio thread only
 };
 
 // A deck's equalizer: up to kMaxBands bands in a row. Bands it does not use stay at 0 dB, where
