@@ -61,27 +61,41 @@ class ParamEqBand {
 
     // A left and a right sample, filtered together.
     using Pair = double __attribute__((vector_size(16)));
-    // A biquad in direct form I: its coefficients and its last two inputs and outputs. A form
-    // whose memory holds no coefficients, so that a new filter can start from an old one's.
-    struct Stage {
-        Pair b0{1.0, 1.0}, b1{}, b2{}, a1{}, a2{};
+    // The band's last two inputs and outputs.
+    struct History {
         Pair x1{}, x2{}, y1{}, y2{};
-        void Set(const Biquad& f) noexcept;
-        Pair Run(Pair x) noexcept {
-            const Pair y = b0 * x + b1 * x1 + b2 * x2 - a2 * y2 - a1 * y1;
+        void Add(Pair x, Pair y) noexcept {
             x2 = x1;
             x1 = x;
             y2 = y1;
             y1 = y;
+        }
+    };
+    // A biquad in transposed direct form II: two values of memory, few enough for five bands
+    // to keep theirs in registers.
+    struct Stage {
+        Pair b0{1.0, 1.0}, b1{}, b2{}, a1{}, a2{};
+        Pair s1{}, s2{};
+        void Set(const Biquad& f) noexcept;
+        // The memory the filter would have, had it made the outputs of `h` from its inputs.
+        void StartFrom(const History& h) noexcept {
+            s1 = b1 * h.x1 + b2 * h.x2 - a1 * h.y1 - a2 * h.y2;
+            s2 = b2 * h.x1 - a2 * h.y1;
+        }
+        Pair Run(Pair x) noexcept {
+            const Pair y = b0 * x + s1;
+            s1 = b1 * x - a1 * y + s2;
+            s2 = b2 * x - a2 * y;
             return y;
         }
     };
-
     // What the audio thread keeps of a band: the filter it runs and, during a cross-fade, the
-    // one it fades to. Copied in and out whole, so that a block's work can stay in registers.
+    // one it fades to, which starts as if it had been running all along. Copied in and out
+    // whole, so that a block's work can stay in registers.
     struct Voice {
         Stage now;
         Stage next;
+        History last;             // as of the end of the last block
         int faded = kFadeFrames;  // frames of the cross-fade done; kFadeFrames: none under way
         bool nowIdentity = true;
         bool nextIdentity = true;
@@ -101,11 +115,6 @@ class ParamEqBand {
                 }
             }
             return y;
-        }
-        // A frame that a band at 0 dB passes: its memory follows as the filter's would.
-        void Pass(Pair x) noexcept {
-            now.x2 = now.y2 = now.x1;
-            now.x1 = now.y1 = x;
         }
     };
 
