@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "analysis/SampleFormat.h"
+#include "platform/Multiversion.h"
 
 namespace tev {
 
@@ -80,12 +81,8 @@ void WindowedLowpass(double cutoff, int taps, double* h) noexcept {
 
 // out[k] = sum over j of h[j] * in[k + taps - 1 - j], for k < kChunk. A block of 64 outputs
 // stays in registers while the taps go by, so each product costs one load and no store; the last
-// block overlaps the one before it rather than running past the chunk. On x86-64 it is built for
-// the baseline and for processors with AVX2, whose build fuses each multiply and add: the two
-// differ only in rounding.
-#if defined(__x86_64__)
-__attribute__((target_clones("arch=x86-64-v3", "default")))
-#endif
+// block overlaps the one before it rather than running past the chunk.
+TEV_WITH_FMA_BUILD
 void Convolve(const float* __restrict h, int taps, const float* __restrict in,
               float* __restrict out) noexcept {
     constexpr int kBlock = 64;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <type_traits>
 
+#include "platform/Multiversion.h"
+
 namespace tev {
 namespace {
 
@@ -127,11 +129,8 @@ inline __attribute__((always_inline)) void CascadeOf(
     }
 }
 
-// On a processor with fused multiply-adds a band costs about half as many operations: the
-// cascade is built for it as well, and chosen at load time.
-#if defined(__x86_64__)
-__attribute__((target_clones("arch=x86-64-v3", "default")))
-#endif
+// With fused multiply-adds a band costs about half as many operations.
+TEV_WITH_FMA_BUILD
 void RunBands(const std::array<Voice*, ParamEqualizer::kMaxBands>& voices, size_t count,
               bool steady, float* samples, int frames) noexcept {
     if (steady) {
