@@ -45,6 +45,8 @@ void DeckBufferDevice::ReleaseDeck(int deck) {
     }
     // A buffer that still sounds ramps to silence on its way out.
     d.equalizer = nullptr;
+    d.forwardChain = nullptr;
+    d.backwardChain = nullptr;
     for (SoundBuffer** buffer : {&d.backwardBuffer, &d.forwardBuffer}) {
         if (*buffer != nullptr) {
             device_->DestroyBuffer(*buffer);
@@ -134,10 +136,16 @@ HRESULT DeckBufferDevice::CreateDeckBuffers(int deck, uint32_t sampleRate, bool 
         ReleaseDeck(deck);
         return E_FAIL;
     }
-    // The equalizer runs after the resampling, at the card's rate.
-    auto equalizer = std::make_unique<ParamEqualizer>(device_->SampleRate());
-    d.equalizer = equalizer.get();
-    d.forwardBuffer->SetEffectChain(std::move(equalizer));
+    // The chains run after the resampling, at the card's rate. Backward play is not equalised.
+    auto forwardChain = std::make_unique<DeckChain>(device_->SampleRate(), true);
+    d.forwardChain = forwardChain.get();
+    d.equalizer = forwardChain->equalizer();
+    d.forwardBuffer->SetEffectChain(std::move(forwardChain));
+    if (d.backwardBuffer != nullptr) {
+        auto backwardChain = std::make_unique<DeckChain>(device_->SampleRate(), false);
+        d.backwardChain = backwardChain.get();
+        d.backwardBuffer->SetEffectChain(std::move(backwardChain));
+    }
     if (d.equalizerActive) {
         ProgramEqualizer(deck);
     }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/EngineState.h"
-#include "platform/ParamEq.h"
+#include "platform/DeckChain.h"
 #include "platform/SoundCard.h"
 #include "platform/StatusCodes.h"
 
@@ -33,8 +33,10 @@ class DeckBufferDevice {
         int64_t forwardFramesWritten = 0;
         SoundBuffer* forwardBuffer = nullptr;
         SoundBuffer* backwardBuffer = nullptr;
-        // The forward buffer's equalizer, its bands in use while equalizerActive (at 0 dB
-        // otherwise); owned by the buffer's effect chain.
+        // The buffers' chains, owned by the buffers, and the forward chain's equalizer, its
+        // bands in use while equalizerActive (at 0 dB otherwise).
+        DeckChain* forwardChain = nullptr;
+        DeckChain* backwardChain = nullptr;
         ParamEqualizer* equalizer = nullptr;
         uint32_t sampleRate = 44100;
     };
