@@ -81,7 +81,7 @@ CTevEqualizer2::CTevEqualizer2(QWidget* parent) : QDialog(parent) {
         // The top is the highest gain, position 850.
         sliders_[b]->setInvertedAppearance(true);
         sliders_[b]->setInvertedControls(true);
-        sliders_[b]->setMinimumHeight(90);
+        sliders_[b]->setMinimumHeight(70);
         column->addWidget(labels_[b]);
         column->addWidget(sliders_[b], 1, Qt::AlignHCenter);
         grid->addWidget(bandBoxes_[b], 0, b + 1, 2, 1);
@@ -89,7 +89,7 @@ CTevEqualizer2::CTevEqualizer2(QWidget* parent) : QDialog(parent) {
     }
 
     graph_ = new CTevEqualizerGraph(this);
-    graph_->setFixedHeight(60);  // one and a half pixels a decibel
+    graph_->setFixedHeight(50);  // one and a quarter pixels a decibel
     grid->addWidget(graph_, 2, 0, 1, kMaxBands + 1);
 
     updating_ = true;

@@ -76,8 +76,9 @@ CTevMixer::CTevMixer(QWidget* parent)
     BuildControls();
 
     // The other panels, each a window of its own in front of the mixer.
-    analyzer_ = MakeReservedPanel(this, QStringLiteral("Analyzer"), QSize(560, 250));
-    playList_ = MakeReservedPanel(this, QStringLiteral("Play List"), QSize(560, 250));
+    // Short enough to clear the equalizers above them on a 1080-line screen.
+    analyzer_ = MakeReservedPanel(this, QStringLiteral("Analyzer"), QSize(560, 180));
+    playList_ = MakeReservedPanel(this, QStringLiteral("Play List"), QSize(560, 180));
     const int mixerWidth = sizeHint().width();
     for (int d = 0; d < kDeckCount; ++d) {
         decks_[d] = std::make_unique<CTevDeck2>(this);
