@@ -10,6 +10,7 @@ Event trackLengthLoadEvent{Event::Auto, false};
 
 std::string deckFilePath[kDeckCount];
 int32_t cdDriveRequest[kDeckCount] = {0, 0};
+float effectParameter[kDeckCount][2] = {};
 
 TrackLengthExchange trackLength;
 
@@ -63,6 +64,8 @@ void ResetEngineState() {
         backwardNotifyRunning[d].store(0);
         deckFilePath[d].clear();
         cdDriveRequest[d] = 0;
+        effectParameter[d][0] = 0.0F;
+        effectParameter[d][1] = 0.0F;
     }
     keyboardPollRunning.store(0);
     trackLengthLoaderRunning.store(0);

@@ -90,6 +90,10 @@ extern Event trackLengthLoadEvent;  // automatic reset
 extern std::string deckFilePath[kDeckCount];
 extern int32_t cdDriveRequest[kDeckCount];
 
+// The two parameters of each deck's effect. [UI thread] Written by the deck's effects panel
+// before it asks the mixer to apply one; read by the mixer when it does.
+extern float effectParameter[kDeckCount][2];
+
 // Hand-over with the track-length loader: one request in, one result out, each under a lock,
 // so that a request arriving while a file is measured never changes what the loader reads.
 class TrackLengthExchange {
