@@ -19,6 +19,7 @@
 #include "core/EngineThreads.h"
 #include "decks/CTevCircularChartGraph.h"
 #include "decks/CTevDeck2.h"
+#include "decks/CTevEffects.h"
 #include "decks/CTevEqualizer2.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
@@ -243,6 +244,19 @@ LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
         case WM_SHOW_TITLE:
             deck.nowPlaying()->SetText(deck.NowPlayingText());
             break;
+        case WM_SHOW_EFFECT_CAPTIONS:
+            mixer.effectsPanel(d)->ShowParameterNames();
+            break;
+        case WM_SHOW_EFFECT_VALUE:
+            if (lParam >= 0 && lParam < CTevEffects::kParameters) {
+                mixer.effectsPanel(d)->ShowValueText(static_cast<int>(lParam));
+            }
+            break;
+        case WM_SYNC_EFFECT_SLIDER:
+            if (lParam >= 0 && lParam < CTevEffects::kParameters) {
+                mixer.effectsPanel(d)->ShowSliderPosition(static_cast<int>(lParam));
+            }
+            break;
         case WM_SHOW_LEVEL_METER:
             mixer.ShowLevelMeter(d);
             break;
@@ -280,7 +294,7 @@ LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
             LayOutPanels();
             break;
         default:
-            break;  // numbers without a control, and the effects panels' still to come
+            break;  // numbers without a control
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -20,6 +21,7 @@
 #include "core/EngineState.h"
 #include "core/SettingsStore.h"
 #include "decks/CTevDeck2.h"
+#include "decks/CTevEffects.h"
 #include "decks/CTevEqualizer2.h"
 #include "output/CTevCrossFadeCurveGraph.h"
 #include "output/CTevCrossFaderCtrl.h"
@@ -84,17 +86,19 @@ CTevMixer::CTevMixer(QWidget* parent)
         decks_[d] = std::make_unique<CTevDeck2>(this);
         hDeckWnd[d].Attach(decks_[d].get());
         decks_[d]->SetDeck(d);
-        const QString letter = d == 0 ? QStringLiteral("A") : QStringLiteral("B");
         // Effects and equalizer together are as wide as a deck and half the mixer, so that the
         // layout around a moved mixer matches the one around the screen's centre.
         const int deckWidth = decks_[d]->sizeHint().width();
         constexpr int kEffectsWidth = 260;
-        effects_[d] =
-            MakeReservedPanel(this, QStringLiteral("Effects ") + letter, QSize(kEffectsWidth, 200));
+        effects_[d] = std::make_unique<CTevEffects>(this);
+        effects_[d]->SetDeck(d);
         equalizers_[d] = std::make_unique<CTevEqualizer2>(this);
         equalizers_[d]->SetDeck(d);
-        equalizers_[d]->setFixedSize(deckWidth + mixerWidth / 2 - kEffectsWidth,
-                                     equalizers_[d]->sizeHint().height());
+        // One height for the row under a deck.
+        const int rowHeight =
+            std::max(effects_[d]->sizeHint().height(), equalizers_[d]->sizeHint().height());
+        effects_[d]->setFixedSize(kEffectsWidth, rowHeight);
+        equalizers_[d]->setFixedSize(deckWidth + mixerWidth / 2 - kEffectsWidth, rowHeight);
     }
     // The decks and the mixer form one row of equal height.
     const int height = std::max(sizeHint().height(), decks_[0]->sizeHint().height());
@@ -552,8 +556,9 @@ void CTevMixer::ShowOtherPanels(bool show) {
         panel->setVisible(show);
     }
     for (int d = 0; d < kDeckCount; ++d) {
-        for (QDialog* panel : {static_cast<QDialog*>(decks_[d].get()), effects_[d].get(),
-                               static_cast<QDialog*>(equalizers_[d].get())}) {
+        for (QDialog* panel :
+             {static_cast<QDialog*>(decks_[d].get()), static_cast<QDialog*>(effects_[d].get()),
+              static_cast<QDialog*>(equalizers_[d].get())}) {
             panel->setVisible(show);
         }
     }

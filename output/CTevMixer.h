@@ -23,6 +23,7 @@ namespace tev {
 class CTevCrossFadeCurveGraph;
 class CTevCrossFaderCtrl;
 class CTevDeck2;
+class CTevEffects;
 class CTevEqualizer2;
 class CTevSoundDevices;
 
@@ -60,7 +61,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
 
     // The other panels.
     CTevDeck2* deck(int d) const { return decks_[d].get(); }
-    QDialog* effectsPanel(int d) const { return effects_[d].get(); }
+    CTevEffects* effectsPanel(int d) const { return effects_[d].get(); }
     CTevEqualizer2* equalizerPanel(int d) const { return equalizers_[d].get(); }
     QDialog* playListPanel() const { return playList_.get(); }
     QDialog* analyzerPanel() const { return analyzer_.get(); }
@@ -139,7 +140,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     std::unique_ptr<QDialog> analyzer_;
     std::unique_ptr<QDialog> playList_;
     std::array<std::unique_ptr<CTevDeck2>, kDeckCount> decks_;
-    std::array<std::unique_ptr<QDialog>, kDeckCount> effects_;
+    std::array<std::unique_ptr<CTevEffects>, kDeckCount> effects_;
     std::array<std::unique_ptr<CTevEqualizer2>, kDeckCount> equalizers_;
 
     std::array<QSlider*, kDeckCount> deckLevel_{};

@@ -13,6 +13,7 @@
 #include "controls/CTevButtonCtrl.h"
 #include "core/QtMessagePump.h"
 #include "decks/CTevEffects.h"
+#include "decks/CTevEqualizer2.h"
 #include "support/AppRig.h"
 #include "thread/TestRig.h"
 
@@ -221,5 +222,35 @@ INSTANTIATE_TEST_SUITE_P(
         Position{"Gargle", 1, 500, 1.0F, "triangle"}, Position{"Gargle", 1, 501, 0.998F, "square"},
         Position{"Reverb", 0, 0, 3000.0F, "3.0s"}, Position{"Reverb", 0, 1000, 0.001F, "0.0s"},
         Position{"Reverb", 1, 0, 0.999F, "0.999"}, Position{"Reverb", 1, 1000, 0.001F, "0.001"}));
+
+TEST(EffectsPanels, TheMainWindowShowsAChosenEffectOnItsDecksPanelUnderTheDeck) {
+    test::AppRig rig;
+    for (int d = 0; d < kDeckCount; ++d) {
+        const CTevEffects& panel = *rig.mixer->effectsPanel(d);
+        EXPECT_EQ(panel.windowTitle(),
+                  d == 0 ? QStringLiteral("Deck A Effects") : QStringLiteral("Deck B Effects"));
+        const QRect deck = rig.deck[d]->frameGeometry();
+        const QRect fx = panel.frameGeometry();
+        const QRect eq = rig.mixer->equalizerPanel(d)->frameGeometry();
+        EXPECT_EQ(fx.top(), deck.bottom() + 1);
+        EXPECT_EQ(fx.height(), eq.height());
+        EXPECT_EQ(d == 0 ? fx.left() : fx.right() + 1, d == 0 ? eq.right() + 1 : eq.left());
+    }
+    CTevEffects& panel = *rig.mixer->effectsPanel(0);
+    Choose(panel, QStringLiteral("Echo"));
+    test::AppRig::Settle(20);
+    EXPECT_EQ(panel.slider(0)->value(), 500);
+    EXPECT_EQ(panel.slider(1)->value(), 751);
+    EXPECT_EQ(Captions(panel), (QStringList{"feedback", "delay"}));
+    EXPECT_EQ(Labels(panel), (QStringList{"50.0%", "498.8 ms"}));
+    EXPECT_FLOAT_EQ(effectParameter[0][1], 498.751F);
+    EXPECT_EQ(Captions(*rig.mixer->effectsPanel(1)), (QStringList{"--", "--"}));
+
+    // A parameter index the panel does not have changes nothing.
+    PostAppMessage(hMainWnd, WM_SHOW_EFFECT_VALUE, 0, 2);
+    PostAppMessage(hMainWnd, WM_SYNC_EFFECT_SLIDER, 0, -1);
+    test::AppRig::Settle();
+    EXPECT_EQ(Labels(panel), (QStringList{"50.0%", "498.8 ms"}));
+}
 
 }  // namespace

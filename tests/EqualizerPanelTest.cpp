@@ -17,6 +17,7 @@
 
 #include "controls/CTevButtonCtrl.h"
 #include "core/QtMessagePump.h"
+#include "decks/CTevEffects.h"
 #include "decks/CTevEqualizer2.h"
 #include "support/AppRig.h"
 #include "thread/TestRig.h"
