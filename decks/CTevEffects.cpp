@@ -179,6 +179,9 @@ void CTevEffects::LoadParameters(const QString& name) {
 void CTevEffects::ChooseEffect(const QString& name) {
     LoadParameters(name);
     for (int i = 0; i < kParameters; ++i) {
+        // The output builds the new effect from these: the old effect's values would set it
+        // wrong (a reverb's 1000 ms as an echo's feedback) until the sliders catch up.
+        effectParameter[deck_][i] = static_cast<float>(parameter_[i].Get());
         PostAppMessage(hMainWnd, WM_SYNC_EFFECT_SLIDER, WPARAM(deck_), LPARAM(i));
     }
     if (effectOn_) {

@@ -65,6 +65,7 @@ class EffectsPanel : public ::testing::Test {
         mixer.onMessage = [this](uint32_t msg, WPARAM deck, LPARAM i) {
             if (msg == WM_SET_EFFECT) {
                 namesRead.push_back(panel->GetEffectName());
+                builtWith.emplace_back(effectParameter[deck][0], effectParameter[deck][1]);
             } else if (msg == WM_SET_EFFECT_PARAMETER) {
                 valuesRead.push_back(effectParameter[deck][i]);
             }
@@ -94,6 +95,7 @@ class EffectsPanel : public ::testing::Test {
     std::unique_ptr<CTevEffects> panel = std::make_unique<CTevEffects>();
     std::vector<QString> namesRead;
     std::vector<float> valuesRead;
+    std::vector<std::pair<float, float>> builtWith;  // the values an effect is built from
 };
 
 TEST_F(EffectsPanel, TheMixerHearsOnlyWhileTheEffectIsOnAndFindsNameAndValueInPlace) {
@@ -118,6 +120,9 @@ TEST_F(EffectsPanel, TheMixerHearsOnlyWhileTheEffectIsOnAndFindsNameAndValueInPl
     EXPECT_EQ(mixer.Take(), (std::vector<Message>{{WM_SET_EFFECT_PARAMETER, 1, 1}}));
     EXPECT_EQ(panel->valueLabel(1)->text(), QStringLiteral("4.0 ms"));
     EXPECT_EQ(namesRead, (std::vector<QString>{"Chorus", "Flanger"}));
+    // Each effect is built from its own starting values, not the last effect's.
+    ASSERT_EQ(builtWith.size(), 2U);
+    EXPECT_EQ(builtWith[1], std::make_pair(-50.0F, 2.0F));
     // The feedback -50 lies between two slider steps: the slider holds the one below it.
     ASSERT_EQ(valuesRead.size(), 3U);
     EXPECT_FLOAT_EQ(valuesRead[0], -50.094F);
