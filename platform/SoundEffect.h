@@ -27,6 +27,8 @@ struct ChorusParameters {
     Waveform waveform = Waveform::kSine;
     float delay = 16.0F;  // ms, 0 ... 20
     int phase = 90;       // between the channels' sweeps, degrees: -180, -90, 0, 90 or 180
+
+    ChorusParameters Clamped() const noexcept;
 };
 
 struct FlangerParameters {
@@ -37,6 +39,8 @@ struct FlangerParameters {
     Waveform waveform = Waveform::kSine;
     float delay = 2.0F;  // ms, 0 ... 4
     int phase = 0;       // -180, -90, 0, 90 or 180
+
+    FlangerParameters Clamped() const noexcept;
 };
 
 struct CompressorParameters {
