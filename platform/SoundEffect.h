@@ -80,6 +80,8 @@ struct ReverbParameters {
     float reverbMix = 0.0F;          // dB, -96 ... 0
     float reverbTime = 1000.0F;      // ms, 0.001 ... 3000
     float highFreqRtRatio = 0.001F;  // 0.001 ... 0.999
+
+    ReverbParameters Clamped() const noexcept;
 };
 
 }  // namespace tev
