@@ -127,6 +127,7 @@ TEST(Reverb, HighsDieFasterByTheRatio) {
 namespace {
 
 struct Level {
+    const char* name;
     float inGain;
     float reverbMix;
     double db;  // the reverberation's level against both at 0 dB
@@ -165,9 +166,12 @@ TEST_P(ReverbLevel, InputGainAndMixScaleOnlyTheReverberation) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Decibels, ReverbLevel,
-                         ::testing::Values(Level{-12, 0, -12}, Level{0, -12, -12},
-                                           Level{-6, -6, -12}, Level{-96, 0, -96},
-                                           Level{0, -96, -96}, Level{-96, -96, -192}));
+                         ::testing::Values(Level{"InputGain", -12, 0, -12},
+                                           Level{"Mix", 0, -12, -12}, Level{"Both", -6, -6, -12},
+                                           Level{"LeastInputGain", -96, 0, -96},
+                                           Level{"LeastMix", 0, -96, -96},
+                                           Level{"LeastOfBoth", -96, -96, -192}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 namespace {
 
