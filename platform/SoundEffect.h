@@ -62,6 +62,9 @@ struct EchoParameters {
     float leftDelay = 500.0F;   // ms, 1 ... 2000
     float rightDelay = 500.0F;  // ms, 1 ... 2000
     bool panDelay = false;      // each repeat swaps the channels
+
+    EchoParameters Clamped() const noexcept;
+    bool operator==(const EchoParameters&) const = default;
 };
 
 enum class GargleWave { kTriangle, kSquare };
