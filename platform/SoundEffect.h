@@ -72,6 +72,9 @@ enum class GargleWave { kTriangle, kSquare };
 struct GargleParameters {
     int rateHz = 20;  // 1 ... 1000
     GargleWave waveShape = GargleWave::kTriangle;
+
+    GargleParameters Clamped() const noexcept;
+    bool operator==(const GargleParameters&) const = default;
 };
 
 struct ReverbParameters {
