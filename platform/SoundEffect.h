@@ -54,6 +54,9 @@ struct DistortionParameters {
     float postEqCenterFrequency = 2400.0F;  // Hz, 100 ... 8000
     float postEqBandwidth = 2400.0F;        // Hz, 100 ... 8000
     float preLowpassCutoff = 8000.0F;       // Hz, 100 ... 8000
+
+    DistortionParameters Clamped() const noexcept;
+    bool operator==(const DistortionParameters&) const = default;
 };
 
 struct EchoParameters {

@@ -46,6 +46,7 @@ class Ramp {
         }
         return value_;
     }
+    bool Moving() const noexcept { return left_ > 0; }
 
   private:
     float value_;
