@@ -46,6 +46,9 @@ struct CompressorParameters {
     float threshold = -20.0F;  // dB, -60 ... 0
     float ratio = 3.0F;        // 1 ... 100
     float predelay = 4.0F;     // ms of look-ahead, 0 ... 4
+
+    CompressorParameters Clamped() const noexcept;
+    bool operator==(const CompressorParameters&) const = default;
 };
 
 struct DistortionParameters {

@@ -34,6 +34,15 @@ inline void Play(SoundEffect& effect, std::span<float> s, int block = 512) {
     }
 }
 
+// The peak of a channel over [first, first + frames), in dB against full scale.
+inline double PeakDb(const std::vector<float>& s, int channel, size_t first, size_t frames) {
+    float peak = 0.0F;
+    for (size_t i = first; i < first + frames; ++i) {
+        peak = std::max(peak, std::fabs(s[2 * i + static_cast<size_t>(channel)]));
+    }
+    return 20.0 * std::log10(peak);
+}
+
 // The biggest difference between neighbouring frames of a channel from `first` on.
 inline float MaxStep(const std::vector<float>& s, int channel, size_t first = 1) {
     float step = 0.0F;
