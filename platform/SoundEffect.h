@@ -50,6 +50,9 @@ struct CompressorParameters {
     float threshold = -20.0F;  // dB, -60 ... 0
     float ratio = 3.0F;        // 1 ... 100
     float predelay = 4.0F;     // ms of look-ahead, 0 ... 4
+
+    CompressorParameters Clamped() const noexcept;
+    bool operator==(const CompressorParameters&) const = default;
 };
 
 struct DistortionParameters {
@@ -58,6 +61,9 @@ struct DistortionParameters {
     float postEqCenterFrequency = 2400.0F;  // Hz, 100 ... 8000
     float postEqBandwidth = 2400.0F;        // Hz, 100 ... 8000
     float preLowpassCutoff = 8000.0F;       // Hz, 100 ... 8000
+
+    DistortionParameters Clamped() const noexcept;
+    bool operator==(const DistortionParameters&) const = default;
 };
 
 struct EchoParameters {
@@ -66,6 +72,9 @@ struct EchoParameters {
     float leftDelay = 500.0F;   // ms, 1 ... 2000
     float rightDelay = 500.0F;  // ms, 1 ... 2000
     bool panDelay = false;      // each repeat swaps the channels
+
+    EchoParameters Clamped() const noexcept;
+    bool operator==(const EchoParameters&) const = default;
 };
 
 enum class GargleWave { kTriangle, kSquare };
@@ -73,6 +82,9 @@ enum class GargleWave { kTriangle, kSquare };
 struct GargleParameters {
     int rateHz = 20;  // 1 ... 1000
     GargleWave waveShape = GargleWave::kTriangle;
+
+    GargleParameters Clamped() const noexcept;
+    bool operator==(const GargleParameters&) const = default;
 };
 
 struct ReverbParameters {
