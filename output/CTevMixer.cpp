@@ -526,6 +526,10 @@ void CTevMixer::UpdatePositionFromElapsed(int deck) {
     decks_[deck]->UpdatePositionFromElapsed();
 }
 
+std::string CTevMixer::EffectName(int deck) const {
+    return effects_[deck]->GetEffectName().toStdString();
+}
+
 void CTevMixer::ShowLevel(int deck) {
     PostAppMessage(hMainWnd, WM_SHOW_LEVEL_METER, WPARAM(deck));
 }

@@ -106,6 +106,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     void UpdateElapsed(int deck, uint32_t bytesAhead) override;
     void UpdatePositionFromElapsed(int deck) override;
     void ShowLevel(int deck) override;
+    std::string EffectName(int deck) const override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/FilterBank.h"
+#include "output/EffectTable.h"
 
 namespace tev {
 namespace {
@@ -110,6 +111,45 @@ HRESULT DeckBufferDevice::SetEqualizerBand(int deck, int band) {
     return S_OK;
 }
 
+HRESULT DeckBufferDevice::SetEffect(int deck, const std::string& name) {
+    Deck& d = decks_[deck];
+    d.effectName = name;
+    if (d.forwardChain == nullptr) {
+        return E_NO_BUFFER;
+    }
+    // Each buffer has an effect of its own: an effect remembers the sound it was given.
+    for (DeckChain* chain : {d.backwardChain, d.forwardChain}) {
+        if (chain == nullptr) {
+            continue;
+        }
+        std::unique_ptr<SoundEffect> effect = MakeDeckEffect(name, device_->SampleRate());
+        if (effect != nullptr) {
+            for (int index = 0; index < 2; ++index) {
+                SetDeckEffectParameter(*effect, name, index, effectParameter[deck][index]);
+            }
+        }
+        chain->SetEffect(std::move(effect));
+    }
+    return S_OK;
+}
+
+HRESULT DeckBufferDevice::SetEffectParameter(int deck, int index) {
+    const Deck& d = decks_[deck];
+    if (d.forwardChain == nullptr) {
+        return E_NO_BUFFER;
+    }
+    if (index != 0 && index != 1) {
+        return E_UNEXPECTED;
+    }
+    for (DeckChain* chain : {d.forwardChain, d.backwardChain}) {
+        if (chain != nullptr && chain->effect() != nullptr) {
+            SetDeckEffectParameter(*chain->effect(), d.effectName, index,
+                                   effectParameter[deck][index]);
+        }
+    }
+    return S_OK;
+}
+
 HRESULT DeckBufferDevice::DisableEqualizer(int deck) {
     Deck& d = decks_[deck];
     d.equalizerActive = false;
@@ -148,6 +188,9 @@ HRESULT DeckBufferDevice::CreateDeckBuffers(int deck, uint32_t sampleRate, bool 
     }
     if (d.equalizerActive) {
         ProgramEqualizer(deck);
+    }
+    if (d.effectName != kNoEffect) {
+        SetEffect(deck, d.effectName);
     }
     if (withNotify) {
         // The last byte of every slot signals the deck's notify event of its direction.

@@ -81,6 +81,14 @@ class DeckBufferDevice {
     // Every band fades to 0 dB; E_NO_BUFFER without a forward buffer (the equalizer is off all
     // the same).
     HRESULT DisableEqualizer(int deck);
+    // The deck's effect, by the effects panel's name, on the backward and the forward buffer,
+    // built from the panel's values (effectParameter); it takes over within a few milliseconds
+    // and the old effect's tail sounds on. E_NO_BUFFER without a forward buffer: the effect then
+    // comes with the next buffers.
+    HRESULT SetEffect(int deck, const std::string& name);
+    // One of the panel's two values on both buffers' effect; "No Effect" takes none. E_NO_BUFFER
+    // without a forward buffer, E_UNEXPECTED for an index other than 0 and 1.
+    HRESULT SetEffectParameter(int deck, int index);
     void Release();
 
     // Fade-in start and fade-out stop of one buffer (SoundBuffer::kFadeSeconds, carried out by

@@ -9,6 +9,7 @@
 #include "core/SettingsStore.h"
 #include "core/Trace.h"
 #include "input/TrackDecoder.h"
+#include "output/EffectTable.h"
 
 namespace tev {
 namespace {
@@ -107,6 +108,18 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
         case WM_DISABLE_EQUALIZER:
             monitor_.DisableEqualizer(deck);
             return main_.DisableEqualizer(deck);
+        // The effects panel's effect and values, likewise.
+        case WM_SET_EFFECT: {
+            const std::string name = decks_.EffectName(deck);
+            monitor_.SetEffect(deck, name);
+            return main_.SetEffect(deck, name);
+        }
+        case WM_CLEAR_EFFECT:
+            monitor_.SetEffect(deck, kNoEffect);
+            return main_.SetEffect(deck, kNoEffect);
+        case WM_SET_EFFECT_PARAMETER:
+            monitor_.SetEffectParameter(deck, static_cast<int>(lParam));
+            return main_.SetEffectParameter(deck, static_cast<int>(lParam));
         default:
             break;
     }

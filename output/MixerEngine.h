@@ -43,6 +43,8 @@ class DeckCallbacks {
     virtual void UpdatePositionFromElapsed(int deck) = 0;
     // The deck's level meter moved.
     virtual void ShowLevel(int deck) = 0;
+    // The effect chosen in the deck's effects panel.
+    virtual std::string EffectName(int deck) const = 0;
 };
 
 // A deck without a panel: files from the deck's decoder, ready when primed, stopped at the end.
@@ -62,8 +64,10 @@ class DeckReports : public DeckCallbacks {
     void UpdateElapsed(int, uint32_t) override {}
     void UpdatePositionFromElapsed(int) override {}
     void ShowLevel(int) override {}
+    std::string EffectName(int deck) const override { return effectName[deck]; }
 
     std::string currentFile[kDeckCount];
+    std::string effectName[kDeckCount] = {"No Effect", "No Effect"};
 };
 
 // The mixer's engine: streams each deck's ring into its forward and backward buffers on both

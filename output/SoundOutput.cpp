@@ -120,9 +120,13 @@ HRESULT SoundOutput::CreateDeckBuffers(int deck, uint32_t sampleRate, bool withN
         return S_OK;
     }
     const HRESULT hr = deckDevice_->CreateDeckBuffers(deck, sampleRate, withNotify, withBackward);
-    // A device opened since the equalizer was switched on knows nothing of it.
+    // A device opened since the equalizer was switched on, or the effect chosen, knows nothing
+    // of them.
     if (hr == S_OK && equalizerOn_[deck]) {
         deckDevice_->ApplyEqualizer(deck);
+    }
+    if (hr == S_OK && deckDevice_->deck(deck).effectName != effectName_[deck]) {
+        deckDevice_->SetEffect(deck, effectName_[deck]);
     }
     // New buffers start centred; the DJ's pan stays with the deck from track to track.
     if (hr == S_OK && deckPan_[deck] != 0.0) {
@@ -200,6 +204,15 @@ HRESULT SoundOutput::ApplyEqualizer(int deck) {
 
 HRESULT SoundOutput::SetEqualizerBand(int deck, int band) {
     return deckDevice_ ? deckDevice_->SetEqualizerBand(deck, band) : S_OK;
+}
+
+HRESULT SoundOutput::SetEffect(int deck, const std::string& name) {
+    effectName_[deck] = name;
+    return deckDevice_ ? deckDevice_->SetEffect(deck, name) : S_OK;
+}
+
+HRESULT SoundOutput::SetEffectParameter(int deck, int index) {
+    return deckDevice_ ? deckDevice_->SetEffectParameter(deck, index) : S_OK;
 }
 
 HRESULT SoundOutput::DisableEqualizer(int deck) {

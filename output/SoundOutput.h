@@ -52,6 +52,8 @@ class SoundOutput {
     HRESULT ApplyEqualizer(int deck);
     HRESULT SetEqualizerBand(int deck, int band);
     HRESULT DisableEqualizer(int deck);
+    HRESULT SetEffect(int deck, const std::string& name);
+    HRESULT SetEffectParameter(int deck, int index);
 
     // The cross-fade curve: two tables of 99 gains, Deck B's and its mirror image for Deck A,
     // shaped by p in -1 ... 1 (soft, straight at 0, sharp cut).
@@ -96,6 +98,7 @@ class SoundOutput {
     double curveGain_[kDeckCount] = {1.0, 1.0};
     // The DJ's equalizer switch, which outlives the output's devices.
     bool equalizerOn_[kDeckCount] = {false, false};
+    std::string effectName_[kDeckCount] = {"No Effect", "No Effect"};
     MixerLineControl speakersControl_;
     MixerLineControl waveControl_;
     double speakersVolume_ = 0.0;

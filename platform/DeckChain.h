@@ -27,9 +27,10 @@ class DeckChain final : public EffectChain {
     static constexpr int kMaxTails = 4;
     static constexpr double kTailSeconds = 10.0;
     static constexpr int kTailFadeFrames = 8192;
-    // A tail this quiet (about -100 dB) for kSilentSeconds has died away.
+    // A tail this quiet (about -100 dB) for kSilentSeconds has died away: longer than an echo's
+    // longest delay, the silence between two repeats.
     static constexpr float kSilence = 1e-5F;
-    static constexpr double kSilentSeconds = 0.1;
+    static constexpr double kSilentSeconds = 2.5;
 
     DeckChain(uint32_t sampleRate, bool withEqualizer);
     ~DeckChain() override;
