@@ -29,6 +29,8 @@ struct ChorusParameters {
     int phase = 90;       // between the channels' sweeps, degrees: -180, -90, 0, 90 or 180
 
     ChorusParameters Clamped() const noexcept;
+
+    bool operator==(const ChorusParameters&) const = default;
 };
 
 struct FlangerParameters {
@@ -41,6 +43,8 @@ struct FlangerParameters {
     int phase = 0;       // -180, -90, 0, 90 or 180
 
     FlangerParameters Clamped() const noexcept;
+
+    bool operator==(const FlangerParameters&) const = default;
 };
 
 struct CompressorParameters {
@@ -94,6 +98,8 @@ struct ReverbParameters {
     float highFreqRtRatio = 0.001F;  // 0.001 ... 0.999
 
     ReverbParameters Clamped() const noexcept;
+
+    bool operator==(const ReverbParameters&) const = default;
 };
 
 }  // namespace tev

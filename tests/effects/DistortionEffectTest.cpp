@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "effects/EffectSignals.h"
-#include "support/Spectrum.h"
+#include "support/ToneLevel.h"
 
 using namespace tev;
 using namespace tev::test;

@@ -60,43 +60,6 @@ inline double LargestStep(const std::vector<float>& s, size_t first, size_t last
     return largest;
 }
 
-// What ten minutes of silence after a second of full-scale noise (with a NaN and an infinity
-// in it) leave in the output.
-struct AfterLoud {
-    int64_t firstUnclean = -1;  // the first frame holding a NaN, an infinity or a denormal
-    float uncleanValue = 0.0F;
-    int allocations = 0;
-    float lastPeak = 0.0F;  // over the last block: silence should have come back
-};
-
-inline AfterLoud TenMinutesAfterLoud(SoundEffect& effect) {
-    constexpr int kBlock = 4096;
-    AfterLoud result;
-    std::vector<float> loud = Noise(1.0, Frames(1.0));
-    loud[1000] = std::numeric_limits<float>::quiet_NaN();
-    loud[5001] = std::numeric_limits<float>::infinity();
-    std::vector<float> block(2 * kBlock);
-    StartCountingAllocations();
-    RunInBlocks(effect, loud, kBlock);
-    const auto total = static_cast<int64_t>(Frames(600.0));
-    for (int64_t done = 0; done < total; done += kBlock) {
-        std::fill(block.begin(), block.end(), 0.0F);
-        effect.Process(block.data(), kBlock);
-        for (size_t i = 0; i < block.size() && result.firstUnclean < 0; ++i) {
-            const int kind = std::fpclassify(block[i]);
-            if (kind != FP_ZERO && kind != FP_NORMAL) {
-                result.firstUnclean = done + static_cast<int64_t>(i / 2);
-                result.uncleanValue = block[i];
-            }
-        }
-    }
-    result.allocations = StopCountingAllocations();
-    for (const float v : block) {
-        result.lastPeak = std::max(result.lastPeak, std::fabs(v));
-    }
-    return result;
-}
-
 // The largest frame-to-frame steps of a tone through `effect`, steady at the settings `from`
 // (over the last quarter second of a second), just after a jump to `to` (over a tenth of a
 // second) and steady again (the last quarter of the second after).

@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "effects/EffectSignals.h"
+#include "platform/effects/ChorusEffect.h"
 #include "platform/effects/CompressorEffect.h"
 #include "platform/effects/DistortionEffect.h"
 #include "platform/effects/EchoEffect.h"
 #include "platform/effects/GargleEffect.h"
+#include "platform/effects/ReverbEffect.h"
 #include "support/AllocationCounter.h"
 
 #if defined(__x86_64__)
@@ -98,12 +100,15 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 }  // namespace
 
-// A second of full-scale noise, then ten minutes of silence: every frame that comes out is
-// zero or a normal number, nothing in the effect's arithmetic meets a denormal while its tail
-// dies away (the test does not flush them, as the sound layer does), and nothing allocates.
+// A second of full-scale noise with a NaN and an infinity in it, then ten minutes of silence:
+// every frame that comes out is zero or a normal number, nothing in the effect's arithmetic meets
+// a denormal while its tail dies away (the test does not flush them, as the sound layer does),
+// nothing allocates, and silence comes back.
 TEST_P(EachEffect, TenMinutesOfSilenceAfterLoudSoundHaveNoDenormal) {
     std::unique_ptr<SoundEffect> effect = GetParam().make();
     std::vector<float> block = Noise(1.0);
+    block[1000] = std::numeric_limits<float>::quiet_NaN();
+    block[5001] = std::numeric_limits<float>::infinity();
     StartCountingAllocations();
     Play(*effect, block);
     block.resize(2 * 512);
@@ -123,6 +128,7 @@ TEST_P(EachEffect, TenMinutesOfSilenceAfterLoudSoundHaveNoDenormal) {
     EXPECT_EQ(StopCountingAllocations(), 0);
     EXPECT_EQ(firstUnclean, SIZE_MAX) << "a denormal or worse comes out at frame " << firstUnclean;
     EXPECT_FALSE(denormalSeen);
+    EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](float s) { return s == 0.0F; }));
 }
 
 // However the device cuts the stream into blocks, empty ones included, the same sound comes
@@ -149,7 +155,11 @@ INSTANTIATE_TEST_SUITE_P(
         Make<EchoEffect>("Echo", EchoParameters{100, 99, 1, 1, true}),
         Make<GargleEffect>("Gargle", GargleParameters{}),
         Make<DistortionEffect>("Distortion", DistortionParameters{0, 100, 100, 100, 100}),
-        Make<CompressorEffect>("Compressor", CompressorParameters{60, 500, 3000, -60, 100, 4})),
+        Make<CompressorEffect>("Compressor", CompressorParameters{60, 500, 3000, -60, 100, 4}),
+        Make<ChorusEffect>("Chorus", ChorusParameters{100, 100, 99, 10, Waveform::kSine, 20, 90}),
+        Make<FlangerEffect>("Flanger",
+                            FlangerParameters{100, 100, -99, 10, Waveform::kTriangle, 4, 0}),
+        Make<ReverbEffect>("Reverb", ReverbParameters{0, 0, 3000, 0.999F})),
     [](const auto& info) { return info.param.name; });
 
 namespace {
@@ -232,4 +242,20 @@ TEST(EffectSettings, BadValuesAreClampedAndNeverReachTheSound) {
         CompressorParameters{-1e30F, -1e30F, -1e30F, -1e30F, -1e30F, -1e30F},
         CompressorParameters{-60, 0.01F, 50, -60, 1, 0},
         CompressorParameters{kNaN, kNaN, kNaN, kNaN, kNaN, kNaN});
+    ExpectClamped<ChorusEffect>(
+        ChorusParameters{1e30F, 1e30F, 1e30F, 1e30F, static_cast<Waveform>(7), 1e30F, INT_MAX},
+        ChorusParameters{100, 100, 99, 10, Waveform::kSine, 20, 180},
+        ChorusParameters{-1e30F, -1e30F, -1e30F, -1e30F, Waveform::kSine, -1e30F, INT_MIN},
+        ChorusParameters{0, 0, -99, 0, Waveform::kSine, 0, -180},
+        ChorusParameters{kNaN, kNaN, kNaN, kNaN, Waveform::kSine, kNaN, 90});
+    ExpectClamped<FlangerEffect>(
+        FlangerParameters{1e30F, 1e30F, 1e30F, 1e30F, Waveform::kSine, 1e30F, INT_MAX},
+        FlangerParameters{100, 100, 99, 10, Waveform::kSine, 4, 180},
+        FlangerParameters{-1e30F, -1e30F, -1e30F, -1e30F, Waveform::kSine, -1e30F, INT_MIN},
+        FlangerParameters{0, 0, -99, 0, Waveform::kSine, 0, -180},
+        FlangerParameters{kNaN, kNaN, kNaN, kNaN, Waveform::kSine, kNaN, 0});
+    ExpectClamped<ReverbEffect>(
+        ReverbParameters{1e30F, 1e30F, 1e30F, 1e30F}, ReverbParameters{0, 0, 3000, 0.999F},
+        ReverbParameters{-1e30F, -1e30F, -1e30F, -1e30F},
+        ReverbParameters{-96, -96, 0.001F, 0.001F}, ReverbParameters{kNaN, kNaN, kNaN, kNaN});
 }

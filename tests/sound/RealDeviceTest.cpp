@@ -27,7 +27,7 @@
 #include "output/SoundOutput.h"
 #include "platform/MixerLineControl.h"
 #include "platform/SoundSystem.h"
-#include "support/Spectrum.h"
+#include "support/ToneLevel.h"
 
 extern char** environ;
 

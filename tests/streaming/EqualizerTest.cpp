@@ -5,7 +5,7 @@
 
 #include "analysis/FilterBank.h"
 #include "streaming/StreamRig.h"
-#include "support/Spectrum.h"
+#include "support/ToneLevel.h"
 
 using namespace tev;
 using tev::test::AmplitudeAt;
