@@ -4,6 +4,16 @@
 #include <cmath>
 
 namespace tev {
+namespace {
+
+// Stands for "no effect" while a switch to it waits for the audio thread.
+class PlainSound final : public SoundEffect {
+  public:
+    void Process(float* /*samples*/, int /*frames*/) noexcept override {}
+};
+PlainSound plainSound;
+
+}  // namespace
 
 DeckChain::DeckChain(uint32_t sampleRate, bool withEqualizer)
     : sampleRate_(sampleRate),
@@ -22,9 +32,9 @@ DeckChain::~DeckChain() {
             delete tail.effect;
         }
     }
-    const uintptr_t pending = pending_.load();
-    if (pending > kPlain) {
-        delete reinterpret_cast<SoundEffect*>(pending);
+    SoundEffect* pending = pending_.load();
+    if (pending != &plainSound) {
+        delete pending;
     }
     Reap();
 }
@@ -32,10 +42,10 @@ DeckChain::~DeckChain() {
 void DeckChain::SetEffect(std::unique_ptr<SoundEffect> effect) {
     Reap();
     effect_ = effect.get();
-    const uintptr_t value = effect ? reinterpret_cast<uintptr_t>(effect.release()) : kPlain;
-    const uintptr_t old = pending_.exchange(value, std::memory_order_acq_rel);
-    if (old > kPlain) {
-        delete reinterpret_cast<SoundEffect*>(old);  // set and replaced before it ever sounded
+    SoundEffect* value = effect ? effect.release() : &plainSound;
+    SoundEffect* old = pending_.exchange(value, std::memory_order_acq_rel);
+    if (old != &plainSound) {
+        delete old;  // set and replaced before it ever sounded
     }
 }
 
@@ -46,7 +56,7 @@ void DeckChain::Reap() {
 }
 
 void DeckChain::TakeNewEffect() noexcept {
-    if (pending_.load(std::memory_order_relaxed) == kNothing) {
+    if (pending_.load(std::memory_order_relaxed) == nullptr) {
         return;
     }
     Unit* free = nullptr;
@@ -67,13 +77,13 @@ void DeckChain::TakeNewEffect() noexcept {
         }
     }
     // The UI thread only ever replaces a pending effect, so there is one to take.
-    const uintptr_t value = pending_.exchange(kNothing, std::memory_order_acq_rel);
+    SoundEffect* value = pending_.exchange(nullptr, std::memory_order_acq_rel);
     *free = current_;
     free->inStep = -1.0F / kFadeFrames;
     free->tailFrames = 0;
     free->silentFrames = 0;
     current_ = Unit{};
-    current_.effect = value == kPlain ? nullptr : reinterpret_cast<SoundEffect*>(value);
+    current_.effect = value == &plainSound ? nullptr : value;
     current_.used = true;
     current_.inStep = 1.0F / kFadeFrames;
 }
@@ -115,7 +125,7 @@ void DeckChain::Mix(float* samples, int frames) noexcept {
         }
         return;
     }
-    const auto n = static_cast<size_t>(2 * frames);
+    const size_t n = 2 * static_cast<size_t>(frames);
     std::copy_n(samples, n, input_.data());
     std::fill_n(samples, n, 0.0F);
     const auto silentLimit = static_cast<int64_t>(kSilentSeconds * sampleRate_);

@@ -62,9 +62,6 @@ class DeckChain final : public EffectChain {
         int64_t silentFrames = 0;  // frames its output has been silent
     };
     static constexpr int kBlock = 1024;
-    // Pending values: nothing, the plain sound, or an effect.
-    static constexpr uintptr_t kNothing = 0;
-    static constexpr uintptr_t kPlain = 1;
 
     void TakeNewEffect() noexcept;
     void Retire(Unit& unit) noexcept;
@@ -73,7 +70,8 @@ class DeckChain final : public EffectChain {
     const uint32_t sampleRate_;
     std::unique_ptr<ParamEqualizer> equalizer_;
     SoundEffect* effect_ = nullptr;  // UI thread's view
-    std::atomic<uintptr_t> pending_{kNothing};
+    // The effect set last, until the audio thread takes it: nullptr when there is none to take.
+    std::atomic<SoundEffect*> pending_{nullptr};
     // Old effects on their way back to the UI thread, which deletes them.
     std::array<std::atomic<SoundEffect*>, kMaxTails + 2> retired_{};
 
