@@ -41,19 +41,20 @@ sanitize-thread: deps
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -L thread
 
 # The fuzz targets: the decoder for FUZZ_SECONDS from the seed files the fixture script makes,
-# then the settings' INI reader and the cue-sheet reader for a sixth of that each. Any single
-# allocation above the decoder's cap on FFmpeg's allocations (64 MiB) is a finding.
+# then the settings' INI reader, the cue-sheet reader and the play list readers for a sixth of
+# that each. Any single allocation above the decoder's cap on FFmpeg's allocations (64 MiB) is a
+# finding.
 fuzz: deps
 	@test -f build-fuzz/CMakeCache.txt || CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEV_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target tev_fuzz_decoder tev_fuzz_ini tev_fuzz_cue
+	@cmake --build build-fuzz -j $(JOBS) --target tev_fuzz_decoder tev_fuzz_ini tev_fuzz_cue tev_fuzz_playlist
 	@./scripts/make-fixtures.sh build-fuzz/fixtures
-	@mkdir -p build-fuzz/corpus build-fuzz/corpus-ini build-fuzz/corpus-cue
+	@mkdir -p build-fuzz/corpus build-fuzz/corpus-ini build-fuzz/corpus-cue build-fuzz/corpus-playlist
 	@./build-fuzz/tev_fuzz_decoder -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=64 \
 		-print_final_stats=1 build-fuzz/corpus build-fuzz/fixtures/seeds >build-fuzz/fuzz.log 2>&1 \
 		|| { tail -n 80 build-fuzz/fuzz.log; echo "fuzzing the decoder found a fault"; exit 1; }
 	@tail -n 12 build-fuzz/fuzz.log
-	@for target in ini cue; do \
+	@for target in ini cue playlist; do \
 		./build-fuzz/tev_fuzz_$$target -max_total_time=$$(( $(FUZZ_SECONDS) / 6 )) -timeout=20 \
 			-rss_limit_mb=2048 -malloc_limit_mb=64 build-fuzz/corpus-$$target >build-fuzz/fuzz-$$target.log 2>&1 \
 			|| { tail -n 40 build-fuzz/fuzz-$$target.log; echo "fuzzing the $$target reader found a fault"; exit 1; }; \

@@ -190,9 +190,9 @@ std::string FormatSeconds(double length) {
     return text;
 }
 
-// A path is one line of the list; it cannot hold a line break, and empty it names nothing.
+// A path is one line of the list; it cannot hold a newline, and empty it names nothing.
 bool Writable(const PlayListEntry& track) {
-    return !track.path.empty() && track.path.find_first_of("\r\n") == std::string::npos;
+    return !track.path.empty() && track.path.find('\n') == std::string::npos;
 }
 
 std::string OneLine(std::string text) {

@@ -30,7 +30,7 @@ inline constexpr size_t kMaxPlayListEntries = size_t{1} << 20;
 inline constexpr size_t kMaxPlayListBytes = size_t{64} << 20;
 
 // The text of an extended M3U list and of a PLS list (UTF-8, lines ending with "\n"). A path that
-// no line of the format can hold (one with a line break, or an empty one) is left out.
+// no line of the format can hold (one with a newline, or an empty one) is left out.
 std::string FormatM3u(const std::vector<PlayListEntry>& tracks);
 std::string FormatPls(const std::vector<PlayListEntry>& tracks);
 

@@ -242,7 +242,7 @@ TEST_F(PlayListFolder, EmptyTitlesAreFilledFromId3v1Tags) {
         return std::string(500, 'x') + tag;
     };
     // Padded with spaces and zeros, in Latin-1.
-    Write(dir / "a.mp3", tagged(std::string("Caf\xE9 del Mar  \0\0 ", 18)));
+    Write(dir / "a.mp3", tagged(std::string("Caf\xE9 del Mar  \0\0 ", 17)));
     Write(dir / "b.mp3", tagged("Tagged"));
     Write(dir / "c.mp3", tagged("Tagged").substr(500));  // only a tag: too short
     Write(dir / "d.mp3", std::string(500, 'x') + "TAX" + std::string(125, 'y'));
