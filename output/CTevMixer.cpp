@@ -67,7 +67,7 @@ int LevelPosition(double level) {
 
 CTevMixer::CTevMixer(QWidget* parent)
     : QDialog(parent),
-      engine_(std::make_unique<MixerEngine>(monitor_, main_, *this)),
+      engine_(std::make_unique<MixerEngine>(monitor_, main_, *this, analysis_)),
       devices_(std::make_unique<CTevSoundDevices>(Settings(), nullptr, this)) {
     confirmExit_ = [this] {
         return QMessageBox::question(this, QStringLiteral("Tev Audio"),
@@ -529,6 +529,9 @@ void CTevMixer::UpdatePositionFromElapsed(int deck) {
 void CTevMixer::ShowLevel(int deck) {
     PostAppMessage(hMainWnd, WM_SHOW_LEVEL_METER, WPARAM(deck));
 }
+
+// The decks' charts are repainted on their rotation message; nothing else shows the analysis.
+void CTevMixer::ShowAnalysis(int) {}
 
 // ---- Window ----
 

@@ -106,6 +106,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     void UpdateElapsed(int deck, uint32_t bytesAhead) override;
     void UpdatePositionFromElapsed(int deck) override;
     void ShowLevel(int deck) override;
+    void ShowAnalysis(int deck) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -132,6 +133,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
 
     SoundOutput monitor_;
     SoundOutput main_;
+    AnalysisThreads analysis_;
     std::unique_ptr<MixerEngine> engine_;
     std::unique_ptr<CTevSoundDevices> devices_;
     BoundedValue mainLevel_{0.0, -1, 1};
