@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -152,9 +153,8 @@ void AnalysisThreads::Worker::Scope(const int16_t* samples) noexcept {
         for (int k = 0; k < kScopeSpan; ++k) {
             sum += span[k];
         }
-        // The mean as a whole 16-bit value, rounded half away from zero.
-        const int half = sum >= 0 ? kScopeSpan / 2 : -(kScopeSpan / 2);
-        scopeTrace[deck][i] = static_cast<double>((sum + half) / kScopeSpan);
+        // The mean as a whole 16-bit value, as the scope draws whole sample values.
+        scopeTrace[deck][i] = std::round(static_cast<double>(sum) / kScopeSpan);
     }
 }
 
