@@ -149,8 +149,10 @@ void CTevAnalyzerGraph::DrawOctave(QPainter& painter, int w, int h) const {
 }
 
 void CTevAnalyzerGraph::DrawScope(QPainter& painter, int w, int h) const {
+    // The centre line and the half width lie on whole pixels.
     const int y0 = h / 2;
-    const double scale = kFullScale / (h / 2);
+    const int halfWidth = w / 2;
+    const double scale = kFullScale / y0;
     auto trace = [&](int deck, double xOffset, double xs) {
         painter.setPen(QPen(DeckColor(deck), 1.0));
         for (int i = 0; i < kScopePoints - 1; ++i) {
@@ -171,12 +173,12 @@ void CTevAnalyzerGraph::DrawScope(QPainter& painter, int w, int h) const {
             trace(1, 0.0, full);
             break;
         case kSplit: {
-            frame(0, 0, w / 2);
-            frame(1, w / 2, w / 2);
+            frame(0, 0, halfWidth);
+            frame(1, halfWidth, halfWidth);
             painter.setRenderHint(QPainter::Antialiasing);
-            const double halfStep = static_cast<double>(w / 2) / kScopePoints;
+            const double halfStep = static_cast<double>(halfWidth) / kScopePoints;
             trace(0, 0.0, halfStep);
-            trace(1, w / 2, halfStep);
+            trace(1, halfWidth, halfStep);
             break;
         }
         default: {
