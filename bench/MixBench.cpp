@@ -104,9 +104,9 @@ void BM_EqualizerFiveBands(benchmark::State& state) {
         equalizer.Process(block.data(), 512, 44100);
         benchmark::DoNotOptimize(block.data());
     }
-    state.counters["ns_per_frame"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * 512,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * 512,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_EqualizerFiveBands);
 
