@@ -42,7 +42,8 @@ void BM_OnPlayForwardNotify(benchmark::State& state) {
     main.Open(card, 0, "main");
     monitor.Open(card, 1, "monitor");
     DeckReports decks;
-    MixerEngine engine(monitor, main, decks);
+    AnalysisThreads analysis;
+    MixerEngine engine(monitor, main, decks, analysis);
     Mixer mixer(engine);
     hMixerWnd.Attach(&mixer);
     if (!OpenFileIntoDeck(0, file)) {

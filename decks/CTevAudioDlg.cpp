@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "analysis/CTevAnalyzer.h"
 #include "controls/CTevButtonCtrl.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"

@@ -7,7 +7,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "controls/CTevColorSquare.h"
+#include "analysis/AnalysisThreads.h"
+#include "analysis/CTevAnalyzerGraph.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
 
@@ -105,39 +106,67 @@ void CTevCircularChartGraph::timerEvent(QTimerEvent* event) {
 }
 
 void CTevCircularChartGraph::paintEvent(QPaintEvent*) {
-    size_ = SideLength();
     // Drawn off screen in one piece and copied in one call, so it never flickers.
     QImage image(size(), QImage::Format_ARGB32_Premultiplied);
-    QPainter offscreen(&image);
-    offscreen.setRenderHint(QPainter::Antialiasing);
-    offscreen.fillRect(image.rect(), palette().color(QPalette::Window));
+    Draw(image);
+    QPainter(this).drawImage(0, 0, image);
+}
 
-    const double radius = size_ / 2.0;
-    const QPointF centre(radius, radius);
-    offscreen.setPen(Qt::NoPen);
-    offscreen.setBrush(QColor(24, 24, 24));
-    offscreen.drawEllipse(centre, radius, radius);
+void CTevCircularChartGraph::Draw(QImage& image) {
+    image.fill(palette().color(QPalette::Button));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The disc fills the square at the top left, as wide as the shorter side.
+    size_ = std::min(image.width(), image.height());
+    const auto w = static_cast<float>(size_ - 1);
+    const QPointF centre(w / 2.0F, w / 2.0F);
 
-    // Faint grooves between the rim and the label.
-    offscreen.setBrush(Qt::NoBrush);
-    offscreen.setPen(QPen(QColor(60, 60, 60), 1.0));
-    for (const double share : {0.9, 0.78, 0.66, 0.54}) {
-        offscreen.drawEllipse(centre, radius * share, radius * share);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawEllipse(QRectF(0.0, 0.0, w, w));
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QRectF(w / 3.0F, w / 3.0F, w / 3.0F, w / 3.0F));
+    painter.setPen(QPen(Qt::black, 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(
+        QRectF((w - w / 30.0F) / 2.0F, (w - w / 30.0F) / 2.0F, w / 30.0F, w / 30.0F));
+
+    // Each sector sits on the base circle (radius w/3): its maximum grows out to the rim, its
+    // minimum (negative) in to the label. Sector i shows ring entry i + chartIndex, so every new
+    // entry turns the whole disc by one sector.
+    const float scale = 32767.0F / (w / 6.0F);
+    const float base = w / 3.0F;
+    const uint32_t colour = deck_ == 0 ? colorDeckA : colorDeckB;
+    QPointF onBase[kChartEntries];
+    QPointF outer[kChartEntries];
+    QPointF inner[kChartEntries];
+    QColor sectorColour[kChartEntries];
+    for (int i = 0; i < kChartEntries; ++i) {
+        const int j = (i + chartIndex[deck_]) % kChartEntries;
+        const double angle = 2.0 * std::numbers::pi * i / kChartEntries - std::numbers::pi;
+        // Screen y runs down: negated, the angles run counter-clockwise.
+        const QPointF direction(std::cos(angle), -std::sin(angle));
+        onBase[i] = centre + direction * base;
+        outer[i] = centre + direction * (base + chartMax[deck_][j] / scale);
+        inner[i] = centre + direction * (base + chartMin[deck_][j] / scale);
+        sectorColour[i] = CTevAnalyzerGraph::ChartColor(colour, chartMax[deck_][j]);
+    }
+    for (int i = 0; i < kChartEntries; ++i) {
+        const int k = (i + 1) % kChartEntries;
+        painter.setPen(QPen(sectorColour[i], 1.0));
+        painter.setBrush(sectorColour[i]);
+        const QPointF outerRing[4] = {onBase[i], outer[i], outer[k], onBase[k]};
+        painter.drawPolygon(outerRing, 4);
+        const QPointF innerRing[4] = {onBase[i], inner[i], inner[k], onBase[k]};
+        painter.drawPolygon(innerRing, 4);
     }
 
-    const double labelRadius = radius * 0.36;
-    offscreen.setPen(Qt::NoPen);
-    offscreen.setBrush(CTevColorSquare::ToQColor(deck_ == 0 ? colorDeckA : colorDeckB));
-    offscreen.drawEllipse(centre, labelRadius, labelRadius);
-
-    // The marker turns clockwise with the index, from twelve o'clock, across the label and the
-    // grooves so that the turning shows at any size.
-    const double turn = rotation_ * (2.0 * std::numbers::pi / kRotationSteps);
-    const QPointF direction(std::sin(turn), -std::cos(turn));
-    offscreen.setPen(QPen(QColor(230, 230, 230), std::max(1.0, radius / 40.0)));
-    offscreen.drawLine(centre + direction * (radius * 0.12), centre + direction * (radius * 0.9));
-    offscreen.end();
-    QPainter(this).drawImage(0, 0, image);
+    painter.setPen(QPen(QColor(128, 128, 128), 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QRectF(w / 6.0F, w / 6.0F, 2.0F * w / 3.0F, 2.0F * w / 3.0F));
+    // The pick-up marker, from the rim's bottom into the lower half.
+    painter.setPen(QPen(QColor(192, 192, 192), 3.0));
+    painter.drawLine(QPointF(w / 2.0F, w), QPointF(w / 2.0F, 2.0F * w / 3.0F));
 }
 
 }  // namespace tev

@@ -3,15 +3,18 @@
 #include <QBasicTimer>
 #include <QPoint>
 #include <QWidget>
+
+class QImage;
 #include <algorithm>
 
 namespace tev {
 
-// A deck's turntable: a record drawn as a disc that turns with the playing position, and the
-// scratch gesture. While the left button is held the pointer's angle around the centre is
-// sampled every 30 ms; each time the turning direction changes the deck panel is told
-// (WM_CHART_TURNED_FORWARD when clockwise, WM_CHART_TURNED_BACKWARD when counter-clockwise), and
-// WM_CHART_RELEASED when the button is let go.
+// A deck's turntable: a record whose 50 sectors around the label show the deck's chart (each
+// chunk's maximum outward, its minimum inward, in the deck's colour darkened by the maximum),
+// turning one sector per analysed chunk, and the scratch gesture. While the left button is held the
+// pointer's angle around the centre is sampled every 30 ms; each time the turning direction changes
+// the deck panel is told (WM_CHART_TURNED_FORWARD when clockwise, WM_CHART_TURNED_BACKWARD when
+// counter-clockwise), and WM_CHART_RELEASED when the button is let go.
 class CTevCircularChartGraph : public QWidget {
   public:
     static constexpr int kRotationSteps = 27;  // marker positions in one turn
@@ -20,12 +23,16 @@ class CTevCircularChartGraph : public QWidget {
 
     void SetDeck(int deck);
     int deck() const { return deck_; }
-    // Turns the disc to one of kRotationSteps positions.
+    // The deck's play notification counter, one of kRotationSteps positions: repaints the disc,
+    // which has turned with the chart since.
     void SetRotation(int index);
     int rotation() const { return rotation_; }
 
     // One sample of the gesture: the timer's work while the button is held.
     void Tick();
+
+    // Draws the control at the image's size, as a paint would.
+    void Draw(QImage& image);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

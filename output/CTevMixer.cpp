@@ -16,6 +16,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/CTevAnalyzer.h"
+#include "analysis/CTevAnalyzerGraph.h"
 #include "core/AppMessages.h"
 #include "core/CTevSoundDevices.h"
 #include "core/EngineState.h"
@@ -67,7 +69,9 @@ int LevelPosition(double level) {
 
 CTevMixer::CTevMixer(QWidget* parent)
     : QDialog(parent),
-      engine_(std::make_unique<MixerEngine>(monitor_, main_, *this)),
+      analyzer_(std::make_unique<CTevAnalyzer>(this)),
+      engine_(
+          std::make_unique<MixerEngine>(monitor_, main_, *this, analyzer_->graph()->analysis())),
       devices_(std::make_unique<CTevSoundDevices>(Settings(), nullptr, this)) {
     confirmExit_ = [this] {
         return QMessageBox::question(this, QStringLiteral("Tev Audio"),
@@ -79,7 +83,7 @@ CTevMixer::CTevMixer(QWidget* parent)
 
     // The other panels, each a window of its own in front of the mixer.
     // Short enough to clear the equalizers above them on a 1080-line screen.
-    analyzer_ = MakeReservedPanel(this, QStringLiteral("Analyzer"), QSize(560, 180));
+    analyzer_->setFixedSize(560, 180);
     playList_ = MakeReservedPanel(this, QStringLiteral("Play List"), QSize(560, 180));
     const int mixerWidth = sizeHint().width();
     for (int d = 0; d < kDeckCount; ++d) {
@@ -534,6 +538,10 @@ void CTevMixer::ShowLevel(int deck) {
     PostAppMessage(hMainWnd, WM_SHOW_LEVEL_METER, WPARAM(deck));
 }
 
+void CTevMixer::ShowAnalysis(int) {
+    analyzer_->ShowAnalysis();
+}
+
 // ---- Window ----
 
 void CTevMixer::DestroyPanels() {
@@ -556,7 +564,7 @@ void CTevMixer::closeEvent(QCloseEvent* event) {
 }
 
 void CTevMixer::ShowOtherPanels(bool show) {
-    for (QDialog* panel : {analyzer_.get(), playList_.get()}) {
+    for (QDialog* panel : {static_cast<QDialog*>(analyzer_.get()), playList_.get()}) {
         panel->setVisible(show);
     }
     for (int d = 0; d < kDeckCount; ++d) {

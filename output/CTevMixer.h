@@ -20,6 +20,7 @@ class QTimer;
 
 namespace tev {
 
+class CTevAnalyzer;
 class CTevCrossFadeCurveGraph;
 class CTevCrossFaderCtrl;
 class CTevDeck2;
@@ -64,7 +65,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     CTevEffects* effectsPanel(int d) const { return effects_[d].get(); }
     CTevEqualizer2* equalizerPanel(int d) const { return equalizers_[d].get(); }
     QDialog* playListPanel() const { return playList_.get(); }
-    QDialog* analyzerPanel() const { return analyzer_.get(); }
+    CTevAnalyzer* analyzerPanel() const { return analyzer_.get(); }
     // Ends the panels, in the order the program shuts down.
     void DestroyPanels();
     // Places the panels around the mixer after it moved.
@@ -107,6 +108,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     void UpdatePositionFromElapsed(int deck) override;
     void ShowLevel(int deck) override;
     std::string EffectName(int deck) const override;
+    void ShowAnalysis(int deck) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,12 +135,13 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
 
     SoundOutput monitor_;
     SoundOutput main_;
+    // Before the engine, which streams into its analysis until the engine ends.
+    std::unique_ptr<CTevAnalyzer> analyzer_;
     std::unique_ptr<MixerEngine> engine_;
     std::unique_ptr<CTevSoundDevices> devices_;
     BoundedValue mainLevel_{0.0, -1, 1};
     BoundedValue monitorLevel_{0.0, -1, 1};
 
-    std::unique_ptr<QDialog> analyzer_;
     std::unique_ptr<QDialog> playList_;
     std::array<std::unique_ptr<CTevDeck2>, kDeckCount> decks_;
     std::array<std::unique_ptr<CTevEffects>, kDeckCount> effects_;

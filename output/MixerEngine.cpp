@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 
 #include "core/EngineThreads.h"
 #include "core/RingConsumer.h"
@@ -31,8 +30,9 @@ uint32_t DeckReports::SampleRate(int deck) const {
     return trackDecoder[deck].SampleRate();
 }
 
-MixerEngine::MixerEngine(SoundOutput& monitor, SoundOutput& main, DeckCallbacks& decks)
-    : monitor_(monitor), main_(main), decks_(decks) {
+MixerEngine::MixerEngine(SoundOutput& monitor, SoundOutput& main, DeckCallbacks& decks,
+                         AnalysisThreads& analysis)
+    : monitor_(monitor), main_(main), decks_(decks), analysis_(analysis) {
     for (auto& deck : slotSource_) {
         for (ChunkSource& source : deck) {
             source.path.reserve(kSourceCapacity);
@@ -127,7 +127,7 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void MixerEngine::WriteSlot(int deck, const int16_t* samples, bool silent, int32_t trackPosition,
-                            const ChunkSource& source, float level) {
+                            const ChunkSource& source) {
     const int k = Pacer().ForwardWriteSlot(deck);
     dataSlot_[deck][k] = !silent;
     silentSlot_[deck][k] = silent;
@@ -138,7 +138,8 @@ void MixerEngine::WriteSlot(int deck, const int16_t* samples, bool silent, int32
     slot.path.assign(source.path);
     slot.title.assign(source.title);
     slot.seconds = source.seconds;
-    slotLevel_[deck][k] = level;
+    // Silence too, so that the meters and graphs never show the last lap's audio.
+    analysis_.StoreChunk(deck, samples, static_cast<uint32_t>(k) * kChunkBytes);
     monitor_.WriteForwardChunk(deck, samples);
     main_.WriteForwardChunk(deck, samples);
     if (backwardPlayEnabled.load(std::memory_order_relaxed) != 0) {
@@ -154,12 +155,11 @@ bool MixerEngine::FeedForwardChunk(int deck) {
     if (!consumer.Peek(chunk)) {
         // The ring is empty: silence, never stale audio, and a mark that play ends here.
         static const ChunkSource kNoSource;
-        WriteSlot(deck, silence_.data(), true, -1, kNoSource, 0.0f);
+        WriteSlot(deck, silence_.data(), true, -1, kNoSource);
         return false;
     }
     const auto* samples = reinterpret_cast<const int16_t*>(chunk.data);
-    WriteSlot(deck, samples, false, static_cast<int32_t>(chunk.position), *chunk.source,
-              ChunkLevel(samples));
+    WriteSlot(deck, samples, false, static_cast<int32_t>(chunk.position), *chunk.source);
     consumer.Release();  // frees the chunk; wakes the reader every 27 chunks taken
     return true;
 }
@@ -178,9 +178,13 @@ void MixerEngine::PrepareDeckOutput(int deck) {
     main_.CreateDeckBuffers(deck, rate, main_.HasDevice(), backward);
     UpdateDeckVolumes();
     consumers_[deck].Restart();
+    // The chart is analysed kChartLead slots ahead: these analyses chart the chunks just written.
+    constexpr int kFirstAnalysed = static_cast<int>(kDeckSlots) - kWriteAheadNormal;
     for (int k = 0; k < kWriteAheadNormal; ++k) {
         FeedForwardChunk(deck);
+        analysis_.Analyze(deck, kFirstAnalysed + k, false);
     }
+    decks_.ShowAnalysis(deck);
     lastPlayedSlot_[deck] = 0;
     prepared_[deck] = true;
     decks_.MarkReady(deck);
@@ -286,6 +290,8 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
     if (starved) {
         // Refill past it and the whole write-ahead, and start again from there.
         StopOutputs(deck);
+        meters[deck].Reset();
+        decks_.ShowLevel(deck);
         while (ok && !dataSlot_[deck][s]) {
             ok = FeedForwardChunk(deck);
         }
@@ -300,9 +306,8 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
     dataSlot_[deck][s] = false;
     lastPlayedSlot_[deck] = s;
     ReportTrackChange(deck, s);
-    meters[deck].Set(slotLevel_[deck][s]);
-    decks_.ShowLevel(deck);
     decks_.StepRotation(deck, +1);
+    ShowSlotHeard(deck, s, false);
     UpdateDisplay(deck, n);
     Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Normal");
 }
@@ -330,20 +335,11 @@ void MixerEngine::UpdateDisplay(int deck, int slotsAhead) {
     }
 }
 
-float MixerEngine::ChunkLevel(const int16_t* chunk) {
-    constexpr uint32_t n = kChunkBytes / 2;
-    double sum = 0.0;
-    for (uint32_t i = 0; i < n; ++i) {
-        sum += chunk[i];
-    }
-    const double mean = sum / n;
-    double squares = 0.0;
-    for (uint32_t i = 0; i < n; ++i) {
-        const double d = chunk[i] - mean;
-        squares += d * d;
-    }
-    const double deviation = std::sqrt(squares / n);
-    return deviation > 0.0 ? static_cast<float>(20.0 * std::log10(deviation)) : 0.0f;
+void MixerEngine::ShowSlotHeard(int deck, int slot, bool backward) {
+    meters[deck].Set(analysis_.ChunkLevelDb(deck, slot));
+    decks_.ShowLevel(deck);
+    analysis_.Analyze(deck, slot, backward);
+    decks_.ShowAnalysis(deck);
 }
 
 void MixerEngine::ReverseChunk(const int16_t* chunk, int16_t* reversed) {
@@ -406,6 +402,7 @@ void MixerEngine::OnPlayBackwardNotify(int deck) {
         deckEvents[deck].playBackwardNotify.Set();
     }
     decks_.StepRotation(deck, -1);
+    ShowSlotHeard(deck, v, true);
     UpdateDisplay(deck, CountDataSlots(deck));
 }
 
@@ -473,7 +470,6 @@ void MixerEngine::SuspendForDeviceChange() {
             held.silent[i] = silentSlot_[deck][k];
             held.trackPosition[i] = slotTrackPosition_[deck][k];
             held.source[i] = slotSource_[deck][k];
-            held.level[i] = slotLevel_[deck][k];
         }
     }
 }
@@ -496,7 +492,7 @@ void MixerEngine::ResumeAfterDeviceChange() {
         UpdateDeckVolumes();
         for (int i = 0; i < held.slotCount; ++i) {
             WriteSlot(deck, held.samples.data() + static_cast<size_t>(i) * kChunkBytes / 2,
-                      held.silent[i], held.trackPosition[i], held.source[i], held.level[i]);
+                      held.silent[i], held.trackPosition[i], held.source[i]);
         }
         dataSlot_[deck][0] = false;  // playing
         while (CountDataSlots(deck) < kWriteAheadNormal && FeedForwardChunk(deck)) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/AnalysisThreads.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
 #include "core/RingConsumer.h"
@@ -45,6 +46,8 @@ class DeckCallbacks {
     virtual void ShowLevel(int deck) = 0;
     // The effect chosen in the deck's effects panel.
     virtual std::string EffectName(int deck) const = 0;
+    // The analysis tables hold the deck's newest chunk: the analyzer may show them.
+    virtual void ShowAnalysis(int deck) = 0;
 };
 
 // A deck without a panel: files from the deck's decoder, ready when primed, stopped at the end.
@@ -65,6 +68,7 @@ class DeckReports : public DeckCallbacks {
     void UpdatePositionFromElapsed(int) override {}
     void ShowLevel(int) override {}
     std::string EffectName(int deck) const override { return effectName[deck]; }
+    void ShowAnalysis(int) override {}
 
     std::string currentFile[kDeckCount];
     std::string effectName[kDeckCount] = {"No Effect", "No Effect"};
@@ -73,14 +77,18 @@ class DeckReports : public DeckCallbacks {
 // The mixer's engine: streams each deck's ring into its forward and backward buffers on both
 // outputs, paced by the main output's notifications (the monitor's when there is no main device),
 // plays backward and resumes, and turns the levels and cross faders into deck volumes. It is the
-// receiver of the engine's messages behind the mixer panel. [UI thread] every operation.
+// receiver of the engine's messages behind the mixer panel. Every chunk written is also stored
+// in the analysis, which gives the meters their levels and analyses each chunk played.
+// [UI thread] every operation.
 class MixerEngine : public MessageReceiver {
   public:
     static constexpr int kWriteAheadNormal = 26;
     static constexpr int kWriteAheadDialog = 60;  // while a file dialog is open
     static constexpr int kHistoryLimit = 108;     // slots of backward play, 7.2 s
 
-    MixerEngine(SoundOutput& monitor, SoundOutput& main, DeckCallbacks& decks);
+    // The analysis must outlive the engine's last streaming.
+    MixerEngine(SoundOutput& monitor, SoundOutput& main, DeckCallbacks& decks,
+                AnalysisThreads& analysis);
 
     LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -99,9 +107,6 @@ class MixerEngine : public MessageReceiver {
     void StopBackward(int deck);
     void OnPlayBackwardNotify(int deck);
     bool PlayResumeAfterBackward(int deck);
-    // The loudness of a chunk in decibels: 20 log10 of the standard deviation of its samples,
-    // 0 for silence.
-    static float ChunkLevel(const int16_t* chunk);
     // Frames in reverse order, each keeping its left and right sample.
     static void ReverseChunk(const int16_t* chunk, int16_t* reversed);
 
@@ -118,7 +123,8 @@ class MixerEngine : public MessageReceiver {
     BoundedValue mainCrossFader{-1.0, -1, 1};
     BoundedValue monitorCrossFader{-1.0, -1, 1};
     BoundedValue curveParameter{0.0, -1, 1};
-    // Follow the loudness of each deck's audible slot; reset when forward play stops.
+    // Follow the loudness of each deck's audible slot, forward and backward; reset when
+    // forward play stops and when starved play starts again.
     LevelMeter meters[kDeckCount];
 
     int writeAheadTarget() const { return writeAheadTarget_; }
@@ -136,19 +142,21 @@ class MixerEngine : public MessageReceiver {
     // Writes a chunk into the next forward slot of both outputs (and its reversed copy into the
     // backward buffers) and records what the slot holds.
     void WriteSlot(int deck, const int16_t* samples, bool silent, int32_t trackPosition,
-                   const ChunkSource& source, float level);
+                   const ChunkSource& source);
+    // The slot became audible: the meter follows it and the analysis takes it.
+    void ShowSlotHeard(int deck, int slot, bool backward);
     void ReportTrackChange(int deck, int slot);
     void UpdateDisplay(int deck, int slotsAhead);
 
     SoundOutput& monitor_;
     SoundOutput& main_;
     DeckCallbacks& decks_;
+    AnalysisThreads& analysis_;
     int writeAheadTarget_ = kWriteAheadNormal;
     std::array<std::array<bool, kDeckSlots>, kDeckCount> dataSlot_{};
     std::array<std::array<bool, kDeckSlots>, kDeckCount> silentSlot_{};
     std::array<std::array<int32_t, kDeckSlots>, kDeckCount> slotTrackPosition_{};
     std::array<std::array<ChunkSource, kDeckSlots>, kDeckCount> slotSource_;
-    std::array<std::array<float, kDeckSlots>, kDeckCount> slotLevel_{};
     int lastPlayedSlot_[kDeckCount] = {0, 0};
     RingConsumer consumers_[kDeckCount] = {RingConsumer(0), RingConsumer(1)};
     int displayCounter_[kDeckCount] = {0, 0};
@@ -168,7 +176,6 @@ class MixerEngine : public MessageReceiver {
         std::array<bool, kDeckSlots> silent{};
         std::array<int32_t, kDeckSlots> trackPosition{};
         std::array<ChunkSource, kDeckSlots> source;
-        std::array<float, kDeckSlots> level{};
     };
     HeldDeck held_[kDeckCount];
 };

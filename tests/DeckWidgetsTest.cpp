@@ -14,6 +14,7 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/AnalysisThreads.h"
 #include "controls/CTevColorSquare.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
@@ -244,26 +245,32 @@ TEST_F(DeckWidgets, TheScratchIsSampledByItsOwnTimerWhileHeld) {
               (std::vector<uint32_t>{WM_CHART_TURNED_FORWARD, WM_CHART_RELEASED}));
 }
 
-TEST(CircularChart, TheDiscShowsTheDeckColourAndTurnsWithTheRotation) {
+TEST(CircularChart, EachNewChartEntryTurnsTheDiscOneSectorInTheDecksColour) {
     const uint32_t savedB = colorDeckB;
-    colorDeckB = 0x00FF8000;  // blue 255, green 128, red 0
+    colorDeckB = 0x00FF8000;    // blue 255, green 128, red 0
+    AnalysisThreads analysis;   // fresh tables
+    chartMax[1][0] = 32767.0F;  // one loud entry
     CTevCircularChartGraph chart;
     chart.SetDeck(1);
-    chart.resize(200, 160);  // the disc is as large as the shorter side
-    const auto isMarker = [](QRgb pixel) { return qGray(pixel) > 180; };
+    chart.resize(200, 161);  // the disc is as large as the shorter side: w = 160
+    // Just outside the base circle (radius w/3), near nine o'clock. A sector reaches out from
+    // its own entry's maximum at its start to the next entry's at its end, so a lone loud entry
+    // is a wedge pointing back from where its sector starts.
+    const auto at = [](double degrees) {
+        const double r = 60.0;
+        const double a = degrees * std::numbers::pi / 180.0;
+        return QPoint(static_cast<int>(80 + r * std::cos(a)),
+                      static_cast<int>(80 - r * std::sin(a)));
+    };
+    const QRgb deckColour = CTevColorSquare::ToQColor(colorDeckB).rgb();
 
     QImage image = chart.grab().toImage();
-    EXPECT_EQ(image.pixel(80, 80), CTevColorSquare::ToQColor(colorDeckB).rgb());
-    EXPECT_TRUE(isMarker(image.pixel(80, 20))) << "index 0 points up";
-    EXPECT_FALSE(isMarker(image.pixel(80, 140)));
-    EXPECT_LT(qGray(image.pixel(80, 4)), 64) << "dark vinyl";
-    EXPECT_EQ(image.pixel(190, 80), chart.palette().color(QPalette::Window).rgb());
-
-    chart.SetRotation(13);  // not quite half a turn
-    EXPECT_EQ(chart.rotation(), 13);
+    EXPECT_EQ(image.pixel(at(-178.0)), deckColour) << "entry 0 first, from nine o'clock down";
+    EXPECT_EQ(qGray(image.pixel(at(174.5))), 0);
+    chartIndex[1] = 1;  // one chunk analysed since
     image = chart.grab().toImage();
-    EXPECT_FALSE(isMarker(image.pixel(80, 20)));
-    EXPECT_TRUE(isMarker(image.pixel(87, 140)));
+    EXPECT_EQ(image.pixel(at(174.5)), deckColour) << "a sector on, clockwise";
+    EXPECT_EQ(qGray(image.pixel(at(-178.0))), 0);
     colorDeckB = savedB;
 }
 

@@ -274,7 +274,8 @@ TEST_F(RealDevice, ADeckPlaysOnForTwoMinutesBesideTwoBusyProcesses) {
     SoundOutput main;
     main.Open(card, 0, "pulse");
     DeckReports decks;
-    MixerEngine engine(monitor, main, decks);
+    AnalysisThreads analysis;
+    MixerEngine engine(monitor, main, decks, analysis);
     engine.deckLevel[0].Set(1.0);
     struct Receiver : MessageReceiver {
         MixerEngine* engine = nullptr;

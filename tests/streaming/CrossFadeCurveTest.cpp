@@ -80,7 +80,8 @@ TEST(CrossFadeCurve, TheEngineAppliesBothFadersToTheirOutputsAndStoresTheCurve) 
     main.Open(card, 0, "main");
     monitor.Open(card, 1, "monitor");
     DeckReports decks;
-    MixerEngine engine(monitor, main, decks);
+    AnalysisThreads analysis;
+    MixerEngine engine(monitor, main, decks, analysis);
     engine.deckLevel[0].Set(1.0);
     engine.deckLevel[1].Set(0.5);
     engine.mainCrossFader.Set(1.0);

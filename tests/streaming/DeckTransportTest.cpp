@@ -54,7 +54,7 @@ void ExpectRun(const std::vector<float>& out, size_t from, size_t to,
 class DeckTransportTest : public ::testing::Test {
   protected:
     DeckTransportTest() {
-        rig.engine = std::make_unique<MixerEngine>(rig.monitor, rig.main, decks);
+        rig.engine = std::make_unique<MixerEngine>(rig.monitor, rig.main, decks, rig.analysis);
         rig.engine->deckLevel[0].Set(1.0);
     }
 

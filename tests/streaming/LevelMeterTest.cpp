@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 
 #include "output/LevelMeter.h"
-#include "output/MixerEngine.h"
 
 using namespace tev;
 
@@ -31,15 +29,4 @@ TEST(LevelMeter, StepsOverFortyToNinetySixDecibelsAtMostThreeAtATime) {
     EXPECT_EQ(meter.Current(), 4);
     meter.Reset();
     EXPECT_EQ(meter.Current(), 0);
-}
-
-TEST(LevelMeter, AChunksLevelIsTheDecibelsOfItsDeviation) {
-    std::array<int16_t, kChunkBytes / 2> chunk{};
-    EXPECT_EQ(MixerEngine::ChunkLevel(chunk.data()), 0.0f);
-    chunk.fill(1000);  // a constant has no deviation
-    EXPECT_EQ(MixerEngine::ChunkLevel(chunk.data()), 0.0f);
-    for (size_t i = 0; i < chunk.size(); ++i) {
-        chunk[i] = i % 2 == 0 ? 10000 : -10000;
-    }
-    EXPECT_NEAR(MixerEngine::ChunkLevel(chunk.data()), 80.0f, 1e-3);
 }

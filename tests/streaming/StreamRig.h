@@ -33,7 +33,7 @@ class StreamRig : public MessageReceiver {
         main.Open(card, 0, "main");
         monitor.Open(card, 1, "monitor");
         decks.renderedSoFar = &rendered;
-        engine = std::make_unique<MixerEngine>(monitor, main, decks);
+        engine = std::make_unique<MixerEngine>(monitor, main, decks, analysis);
         engine->deckLevel[0].Set(1.0);
         engine->deckLevel[1].Set(1.0);
         hMixerWnd.Attach(this);
@@ -217,6 +217,7 @@ class StreamRig : public MessageReceiver {
     };
     size_t rendered = 0;  // frames rendered by PlaySlots
     ShownDecks decks;
+    AnalysisThreads analysis;
     std::unique_ptr<MixerEngine> engine;
     std::function<void(int)> onTrackEnded;
     int forwardNotifications = 0;
