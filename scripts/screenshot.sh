@@ -1,12 +1,13 @@
 #!/bin/sh
 # Takes a picture of the running program on a virtual 1920x1080 display, for the README.
 # Usage: scripts/screenshot.sh OUTPUT.png [sound files to load...]
-# Needs xvfb-run and ImageMagick's `import` (apt-get install xvfb imagemagick).
+# Needs xvfb-run and ffmpeg; with xdotool it also starts Deck A, switches its equalizer on and
+# shows the analyzer's octave graph before the picture is taken.
 set -eu
 out=$1
 shift
-for tool in xvfb-run import; do
-    command -v "$tool" >/dev/null || { echo "$0: needs $tool (apt-get install xvfb imagemagick)" >&2; exit 1; }
+for tool in xvfb-run ffmpeg; do
+    command -v "$tool" >/dev/null || { echo "$0: needs $tool (apt-get install xvfb ffmpeg)" >&2; exit 1; }
 done
 here=$(cd "$(dirname "$0")/.." && pwd)
 config=$(mktemp -d)
@@ -21,10 +22,20 @@ XDG_CONFIG_HOME=$config xvfb-run -a -s "-screen 0 1920x1080x24" sh -c '
     here=$0 shot=$1
     shift
     "$here"/build/tevaudio "$@" 2>/dev/null &
-    sleep 6
-    import -window root "$shot.full.png"
+    sleep 7
+    if command -v xdotool >/dev/null; then
+        # Deck A Play, the analyzer on Octave and on, Deck A equalizer on (the default layout).
+        for at in "477 582" "977 955" "1146 997" "369 717"; do
+            xdotool mousemove $at click 1
+            sleep 0.3
+        done
+        sleep 4
+    fi
+    ffmpeg -loglevel error -y -f x11grab -video_size 1920x1080 -i "$DISPLAY" -frames:v 1 "$shot.full.png"
     kill $! 2>/dev/null || true
 ' "$here" "$out" "$@"
 # Only the part the panels cover, smaller and in few colours, to keep the file small.
-convert "$out.full.png" -trim +repage -resize 75% +dither -colors 64 "PNG8:$out"
+ffmpeg -loglevel error -y -i "$out.full.png" -filter_complex \
+    "crop=1250:1080:335:0,scale=938:-1,split[a][b];[a]palettegen=max_colors=128[p];[b][p]paletteuse=dither=none" \
+    "$out"
 rm -f "$out.full.png"
