@@ -34,7 +34,7 @@ std::unique_ptr<SoundEffect> Make(Kind kind, const ChorusParameters& p) {
         effect = std::move(flanger);
     }
     std::vector<float> silence(2 * Frames(0.2));
-    RunInBlocks(*effect, silence);
+    Play(*effect, silence);
     return effect;
 }
 
@@ -68,7 +68,7 @@ TEST_P(WetDelay, FollowsTheOscillator) {
     for (size_t i = 0; i < s.size() / 2; i += spacing) {
         s[2 * i] = s[2 * i + 1] = 1.0F;
     }
-    RunInBlocks(*effect, s);
+    Play(*effect, s);
 
     struct Point {
         double time;  // frames
@@ -146,8 +146,8 @@ TEST_P(FeedbackComb, PeaksWhereTheSignSays) {
         for (const double at : {0.0, 0.5}) {
             const double hz = (k + at) * teeth;
             const auto effect = Make(c.kind, {100, 0, c.feedback, 1, Waveform::kSine, ms, 90});
-            std::vector<float> s = Tone(hz, 0.05, Frames(1.5));
-            RunInBlocks(*effect, s);
+            std::vector<float> s = Tone(1.5, hz, 0.05);
+            Play(*effect, s);
             const double gain = AmplitudeAt(s, 2, 0, hz, Frames(0.5)) / 0.05;
             const double expected = at == 0.0 ? 1 / (1 - g) : 1 / (1 + g);
             EXPECT_NEAR(gain, expected, 0.03 * expected) << hz << " Hz";
@@ -171,7 +171,7 @@ TEST(ChorusFlanger, ZeroDepthIsAFixedDelayMix) {
         const auto effect = Make(kind, {50, 0, 0, 10, Waveform::kSine, ms, 180});
         const std::vector<float> in = Noise(0.5, Frames(1.0));
         std::vector<float> out = in;
-        RunInBlocks(*effect, out);
+        Play(*effect, out);
         for (size_t i = 2 * frames; i < out.size(); ++i) {
             ASSERT_NEAR(out[i], 0.5F * in[i] + 0.5F * in[i - 2 * frames], 1e-4)
                 << "frame " << i / 2 << " of " << (kind == Kind::kChorus ? "chorus" : "flanger");

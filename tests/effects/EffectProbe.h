@@ -7,35 +7,11 @@
 #include <random>
 #include <vector>
 
+#include "effects/EffectSignals.h"
 #include "platform/SoundEffect.h"
 #include "support/AllocationCounter.h"
 
 namespace tev::test {
-
-constexpr double kRate = 44100.0;
-
-inline size_t Frames(double seconds) {
-    return static_cast<size_t>(std::lround(seconds * kRate));
-}
-
-// Interleaved stereo through `effect` in blocks of `block` frames, as a sound card asks for it.
-inline void RunInBlocks(SoundEffect& effect, std::vector<float>& samples, int block = 512) {
-    const auto frames = static_cast<int>(samples.size() / 2);
-    for (int done = 0; done < frames; done += block) {
-        effect.Process(samples.data() + 2 * done, std::min(block, frames - done));
-    }
-}
-
-// `frames` frames of a tone on both channels.
-inline std::vector<float> Tone(double hz, double amplitude, size_t frames) {
-    std::vector<float> s(2 * frames);
-    for (size_t i = 0; i < frames; ++i) {
-        const auto v = static_cast<float>(amplitude * std::sin(2 * M_PI * hz * i / kRate));
-        s[2 * i] = v;
-        s[2 * i + 1] = v;
-    }
-    return s;
-}
 
 // Independent noise on the two channels, uniform in [-amplitude, amplitude].
 inline std::vector<float> Noise(double amplitude, size_t frames, unsigned seed = 1) {
@@ -72,12 +48,12 @@ struct Steps {
 template <class Effect, class Parameters>
 Steps StepsAcrossAJump(Effect& effect, const Parameters& from, const Parameters& to, double hz) {
     effect.SetAllParameters(from);
-    std::vector<float> first = Tone(hz, 0.5, Frames(1.0));
-    RunInBlocks(effect, first);
+    std::vector<float> first = Tone(1.0, hz, 0.5);
+    Play(effect, first);
     effect.SetAllParameters(to);
-    std::vector<float> second = Tone(hz, 0.5, Frames(2.0));
+    std::vector<float> second = Tone(2.0, hz, 0.5);
     second.erase(second.begin(), second.begin() + static_cast<ptrdiff_t>(first.size()));
-    RunInBlocks(effect, second);
+    Play(effect, second);
     // The first frame of the second half follows on from the last of the first.
     std::vector<float> joined(first.end() - 2, first.end());
     joined.insert(joined.end(), second.begin(), second.end());

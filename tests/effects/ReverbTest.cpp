@@ -15,7 +15,7 @@ namespace {
 void Settle(ReverbEffect& reverb, const ReverbParameters& p) {
     reverb.SetAllParameters(p);
     std::vector<float> silence(2 * Frames(0.1));
-    RunInBlocks(reverb, silence);
+    Play(reverb, silence);
 }
 
 // The seconds from the start of one channel of `s` until its energy decay curve (what energy
@@ -44,7 +44,7 @@ TEST_P(ReverbTime, TheTailFallsSixtyDecibelsInTheReverbTime) {
     Settle(reverb, {0, 0, static_cast<float>(seconds * 1000), 0.999F});
     std::vector<float> s(2 * Frames(2 * seconds + 0.3));
     s[0] = s[1] = 1.0F;
-    RunInBlocks(reverb, s);
+    Play(reverb, s);
     s[0] -= 1.0F;  // the dry impulse; the wet sound starts at the first line's delay
     s[1] -= 1.0F;
     double product = 0.0;
@@ -112,7 +112,7 @@ TEST(Reverb, HighsDieFasterByTheRatio) {
     Settle(reverb, {0, 0, 1000, 0.1F});
     std::vector<float> s(2 * Frames(2.0));
     s[0] = s[1] = 1.0F;
-    RunInBlocks(reverb, s);
+    Play(reverb, s);
     s[0] -= 1.0F;
     s[1] -= 1.0F;
     for (size_t channel = 0; channel < 2; ++channel) {
@@ -146,7 +146,7 @@ TEST_P(ReverbLevel, InputGainAndMixScaleOnlyTheReverberation) {
         ReverbEffect reverb(kRate);
         Settle(reverb, {inGain, mix, 1000, 0.5F});
         std::vector<float> out = in;
-        RunInBlocks(reverb, out);
+        Play(reverb, out);
         for (size_t i = 0; i < out.size(); ++i) {
             out[i] -= in[i];
         }
