@@ -166,7 +166,8 @@ TEST_F(CdReading, AReadPastTheEndOfTheDiscStopsShortWithSilenceAfterTheLastBlock
 }
 
 // Images whose data file is a FIFO (libcdio would wait for a writer for ever), missing, a folder,
-// empty, or longer than any CD: each is refused at once, saying why.
+// empty, or longer than any CD, a cue sheet that is junk or missing, and drives that are not in
+// the list: each is refused at once, saying why, and nothing can be read.
 TEST_F(CdReading, HostileImagesAreRefusedAtOnceSayingWhy) {
     const auto cueFor = [&](const std::string& name, const std::string& bin) {
         std::ofstream(dir + "/" + name + ".cue")
@@ -179,6 +180,7 @@ TEST_F(CdReading, HostileImagesAreRefusedAtOnceSayingWhy) {
     // 4.5 GB, sparse: a "disc" of seven hours whose byte positions would not fit in 32 bits.
     { std::ofstream(dir + "/huge.bin"); }
     std::filesystem::resize_file(dir + "/huge.bin", 4'500'000'000ULL);
+    { std::ofstream(dir + "/junk.cue") << "this is not a cue sheet\n"; }
     const std::pair<std::string, std::string> cases[] = {
         {cueFor("fifo", "fifo.bin"), "is not a file"},
         {cueFor("missing", "gone.bin"), "is missing"},
@@ -186,12 +188,21 @@ TEST_F(CdReading, HostileImagesAreRefusedAtOnceSayingWhy) {
         {cueFor("empty", "empty.bin"), ""},
         {cueFor("huge", "huge.bin"), "longer than any audio CD"},
         {dir, "is a folder"},  // the cue sheet itself
+        {dir + "/junk.cue", ""},
+        {dir + "/missing.cue", "is missing"},
     };
     for (const auto& [cue, why] : cases) {
         Cd().Open(0, Cd().AddImage(cue));
         EXPECT_FALSE(Cd().IsOpen(0)) << cue;
         EXPECT_FALSE(Cd().LastError(0).empty()) << cue;
         EXPECT_NE(Cd().LastError(0).find(why), std::string::npos) << Cd().LastError(0);
+        CdReader::ChunkRead last{};
+        EXPECT_EQ(ReadChunks(0, 1, last), 0);
+        EXPECT_EQ(last, CdReader::ChunkRead::kEnded);
+    }
+    for (const int drive : {-1, Cd().DriveCount()}) {
+        Cd().Open(0, drive);
+        EXPECT_FALSE(Cd().IsOpen(0)) << drive;
     }
 }
 
@@ -218,24 +229,6 @@ TEST_F(CdReading, AnOpenTheDeckStoppedWaitingForIsDropped) {
     cd.RunOpen(0, next, drive);
     EXPECT_TRUE(cd.FinishOpen(0, next));
     EXPECT_EQ(cd.TrackCount(0), 3);
-}
-
-TEST_F(CdReading, ImagesThatCannotBeReadOpenNothing) {
-    {
-        std::ofstream(dir + "/lonely.cue") << "FILE \"lonely.bin\" BINARY\n  TRACK 01 AUDIO\n"
-                                              "    INDEX 01 00:00:00\n";
-    }
-    { std::ofstream(dir + "/junk.cue") << "this is not a cue sheet\n"; }
-    for (const char* name : {"/lonely.cue", "/junk.cue", "/missing.cue"}) {
-        Cd().Open(0, Cd().AddImage(dir + name));
-        EXPECT_FALSE(Cd().IsOpen(0)) << name;
-        CdReader::ChunkRead last{};
-        EXPECT_EQ(ReadChunks(0, 1, last), 0);
-        EXPECT_EQ(last, CdReader::ChunkRead::kEnded);
-    }
-    Cd().Open(0, -1);
-    Cd().Open(0, Cd().DriveCount());
-    EXPECT_FALSE(Cd().IsOpen(0));
 }
 
 TEST_F(CdReading, TheReaderFillsTheRingWithTrackNumbersAndEndsAtTheEndOfTheDisc) {
