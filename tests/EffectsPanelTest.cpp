@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QSlider>
 #include <QStringList>
+#include <cmath>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -256,6 +257,25 @@ TEST(EffectsPanels, TheMainWindowShowsAChosenEffectOnItsDecksPanelUnderTheDeck) 
     PostAppMessage(hMainWnd, WM_SYNC_EFFECT_SLIDER, 0, -1);
     test::AppRig::Settle();
     EXPECT_EQ(Labels(panel), (QStringList{"50.0%", "498.8 ms"}));
+
+    // Switched on, the echo is heard on Deck A: a click comes back after the delay shown.
+    panel.onButton()->click();
+    std::vector<int16_t> click(2 * 60 * kChunkFrames, 0);
+    click[2 * 10000] = click[2 * 10000 + 1] = 16000;
+    test::WriteWav(rig.Path("click.wav"), 2, 16, 44100, test::Bytes(click));
+    rig.Browse(0, "click.wav");
+    rig.deck[0]->PlayPause(false);
+    ASSERT_TRUE(test::AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+    const auto out = rig.PlaySlots(14);
+    const double heard = test::Sample(out, 10000, 0);
+    EXPECT_GT(heard, 1000.0);
+    size_t repeat = 10001;  // the loudest frame after the click
+    for (size_t f = repeat; f < out.size() / 4; ++f) {
+        repeat =
+            std::abs(test::Sample(out, f, 0)) > std::abs(test::Sample(out, repeat, 0)) ? f : repeat;
+    }
+    EXPECT_NEAR(static_cast<double>(repeat - 10000), 498.751 * 44.1, 1.0);
+    EXPECT_NEAR(test::Sample(out, repeat, 0), heard, 2.0) << "the repeat, at 50 % wet";
 }
 
 }  // namespace
