@@ -1,5 +1,6 @@
 #include "core/SettingsStore.h"
 
+#include "core/WriteAll.h"
 #include "platform/SoundSystem.h"
 
 #include <fcntl.h>
@@ -220,21 +221,6 @@ std::optional<uint32_t> ParseNumber(std::string_view raw) {
 bool ValidName(std::string_view name) {
     return !name.empty() && name.find_first_of("=[]\n\r;#") == std::string_view::npos &&
            Trim(name) == name;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t wrote = ::write(fd, content.data() + done, content.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
 }
 
 // The name of a save's temporary file before mkstemp's six characters: distinct enough that

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/WriteAll.h"
+
 namespace tev {
 namespace {
 
@@ -230,21 +232,6 @@ bool KeyValue(std::string_view line, std::string_view key, std::string_view& val
         return false;
     }
     value = line.substr(equals + 1);
-    return true;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t wrote = ::write(fd, content.data() + done, content.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(wrote);
-    }
     return true;
 }
 
