@@ -64,16 +64,8 @@ CTevAnalyzer::CTevAnalyzer(QWidget* parent) : QDialog(parent) {
     }
     controls->addWidget(deckBox);
 
-    auto* enableBox = new QGroupBox(QStringLiteral("Enable"), this);
-    onButton_ = new CTevButtonCtrl(enableBox);
-    onButton_->SetKind(CTevButtonCtrl::Kind::Power);
-    onButton_->setText(QStringLiteral("On"));
-    onButton_->setFixedSize(44, 34);
-    onButton_->setAutoDefault(false);  // Enter does nothing
-    onButton_->setFocusPolicy(Qt::NoFocus);
-    Tight(enableBox)->addWidget(onButton_, 0, Qt::AlignHCenter);
+    row->addWidget(MakeEnableGroup(this, onButton_));
     connect(onButton_, &CTevButtonCtrl::clicked, this, &CTevAnalyzer::OnOnButton);
-    row->addWidget(enableBox);
 
     auto* plot = new QGroupBox(QStringLiteral("Plot"), this);
     graph_ = new CTevAnalyzerGraph(plot);

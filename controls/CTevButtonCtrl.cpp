@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QVBoxLayout>
 
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
@@ -197,6 +198,21 @@ void CTevButtonCtrl::paintEvent(QPaintEvent*) {
         DrawImageFile(image, QCoreApplication::applicationDirPath(), name);
     }
     QPainter(this).drawImage(0, 0, image);
+}
+
+QGroupBox* MakeEnableGroup(QWidget* parent, CTevButtonCtrl*& button) {
+    auto* group = new QGroupBox(QStringLiteral("Enable"), parent);
+    button = new CTevButtonCtrl(group);
+    button->SetKind(CTevButtonCtrl::Kind::Power);
+    button->setText(QStringLiteral("On"));
+    button->setFixedSize(44, 34);
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::NoFocus);
+    auto* inside = new QVBoxLayout(group);
+    inside->setContentsMargins(2, 2, 2, 2);
+    inside->setSpacing(2);
+    inside->addWidget(button, 0, Qt::AlignHCenter);
+    return group;
 }
 
 }  // namespace tev

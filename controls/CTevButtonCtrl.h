@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QGroupBox>
 #include <QPushButton>
 #include <QString>
 
@@ -64,5 +65,10 @@ class CTevButtonCtrl : public QPushButton {
     bool onLook_ = false;
     bool enabled_ = true;
 };
+
+// A panel's "Enable" group: its On/Off power switch, captioned "On" while off, which neither Enter
+// nor the keyboard focus reaches (the keys belong to keyboard control). The switch goes to
+// `button`.
+QGroupBox* MakeEnableGroup(QWidget* parent, CTevButtonCtrl*& button);
 
 }  // namespace tev

@@ -84,15 +84,7 @@ CTevEffects::CTevEffects(QWidget* parent) : QDialog(parent) {
     };
 
     auto* top = new QHBoxLayout();
-    auto* enableBox = new QGroupBox(QStringLiteral("Enable"), this);
-    onButton_ = new CTevButtonCtrl(enableBox);
-    onButton_->SetKind(CTevButtonCtrl::Kind::Power);
-    onButton_->setText(QStringLiteral("On"));
-    onButton_->setFixedSize(44, 34);
-    onButton_->setAutoDefault(false);  // Enter does nothing
-    onButton_->setFocusPolicy(Qt::NoFocus);
-    tight(enableBox)->addWidget(onButton_, 0, Qt::AlignHCenter);
-    top->addWidget(enableBox);
+    top->addWidget(MakeEnableGroup(this, onButton_));
 
     auto* chooseBox = new QGroupBox(QStringLiteral("Choose Effect"), this);
     effectList_ = new QComboBox(chooseBox);

@@ -44,15 +44,7 @@ CTevEqualizer2::CTevEqualizer2(QWidget* parent) : QDialog(parent) {
         return column;
     };
 
-    auto* enableBox = new QGroupBox(QStringLiteral("Enable"), this);
-    onButton_ = new CTevButtonCtrl(enableBox);
-    onButton_->SetKind(CTevButtonCtrl::Kind::Power);
-    onButton_->setText(QStringLiteral("On"));
-    onButton_->setFixedSize(44, 34);
-    onButton_->setAutoDefault(false);  // Enter does nothing
-    onButton_->setFocusPolicy(Qt::NoFocus);
-    tight(enableBox)->addWidget(onButton_, 0, Qt::AlignHCenter);
-    grid->addWidget(enableBox, 0, 0);
+    grid->addWidget(MakeEnableGroup(this, onButton_), 0, 0);
 
     auto* countBox = new QGroupBox(QStringLiteral("# Bands"), this);
     QVBoxLayout* countColumn = tight(countBox);
