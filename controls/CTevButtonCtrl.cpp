@@ -114,12 +114,19 @@ void CTevButtonCtrl::SetOnLook(bool on) {
     update();
 }
 
+void CTevButtonCtrl::SetHighlighted(bool on) {
+    if (highlighted_ != on) {
+        highlighted_ = on;
+        update();
+    }
+}
+
 QString CTevButtonCtrl::ImageFileName() const {
     const ImageSet images = ImagesOf(kind_, onLook_);
     const char* name = images.normal;
     if (!enabled_ && images.disabled != nullptr) {
         name = images.disabled;
-    } else if (pressed_) {
+    } else if (pressed_ || highlighted_) {
         name = images.pressed;
     }
     return name == nullptr ? QString() : QString::fromLatin1(name);

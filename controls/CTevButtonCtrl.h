@@ -41,6 +41,9 @@ class CTevButtonCtrl : public QPushButton {
     int deck() const { return deck_; }
     // Power buttons only: show the "on" images.
     void SetOnLook(bool on);
+    // Shows the pressed image while not pressed: a button that blinks to draw the eye.
+    void SetHighlighted(bool on);
+    bool highlighted() const { return highlighted_; }
 
     // The bare name of the file the next paint draws; empty when the button has no kind.
     QString ImageFileName() const;
@@ -63,6 +66,7 @@ class CTevButtonCtrl : public QPushButton {
     int deck_ = 0;
     bool pressed_ = false;  // between a left press and its release
     bool onLook_ = false;
+    bool highlighted_ = false;
     bool enabled_ = true;
 };
 

@@ -109,7 +109,8 @@ class TrackLengthExchange {
     bool Request(const std::string& path);
     // [loader] Takes the waiting request; false when there is none.
     bool Take(std::string& path);
-    // [loader] Stores the measure; Finish ends the request once its message has been handled.
+    // [loader] Stores the measure; Finish ends the request before its message is sent, so that
+    // the handler may ask for the next file (the result stays until the loader's next measure).
     void Publish(const std::string& path, const std::string* title, double seconds);
     void Finish();
     // [any thread]

@@ -96,8 +96,9 @@ uint32_t ThreadTrackLengthLoad() {
         } else {
             trackLength.Publish(path, nullptr, -1.0);  // the title keeps its previous value
         }
-        SendAppMessage(hMixerWnd, WM_TRACK_LENGTH_LOADED, 0);
+        // Free before the message, so that its handler can ask for the next file at once.
         trackLength.Finish();
+        SendAppMessage(hMixerWnd, WM_TRACK_LENGTH_LOADED, 0);
     }
 }
 

@@ -76,6 +76,9 @@ bool CTevAudioDlg::OnInitDialog() {
     setWindowTitle(QStringLiteral("Tev Audio"));
 
     mixer_ = std::make_unique<CTevMixer>();
+    if (tellUser_) {
+        mixer_->SetMessageSink(tellUser_);
+    }
     mixer_->OnInitDialog();
 
     trackLengthThread_ = StartTrackLengthLoader();
@@ -108,6 +111,9 @@ bool CTevAudioDlg::OnInitDialog() {
             const std::string why = cd ? Cd().LastError(0) : WhyNotPlayable(path);
             problems.append(QStringLiteral("%1 %2").arg(
                 QFile::decodeName(QByteArray::fromStdString(file)), QString::fromStdString(why)));
+        } else if (!cd) {
+            // Every file that loaded is listed, and the last one cued (a CD lists itself).
+            SendAppMessage(hMixerWnd, WM_TRACK_LOADED, 0, 0);
         }
     }
     if (!problems.isEmpty()) {

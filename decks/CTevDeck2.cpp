@@ -543,6 +543,15 @@ LRESULT CTevDeck2::OnAppMessage(uint32_t msg, WPARAM /*wParam*/, LPARAM /*lParam
     return 0;
 }
 
+void CTevDeck2::ShowTrackEndBlink(bool on) {
+    if (on) {
+        StartTimer(kTimerTrackEndBlink, 400);
+    } else {
+        StopTimer(kTimerTrackEndBlink);
+    }
+    next_->SetHighlighted(on);
+}
+
 void CTevDeck2::StartTimer(int id, int milliseconds) {
     timers_[id].start(milliseconds);
 }
@@ -578,6 +587,9 @@ void CTevDeck2::OnTimer(int id) {
         case kTimerShowElapsed:
             StopTimer(id);
             SendAppMessage(hMixerWnd, WM_REFRESH_ELAPSED, WPARAM(deck_));
+            break;
+        case kTimerTrackEndBlink:
+            next_->SetHighlighted(!next_->highlighted());
             break;
         default:
             break;

@@ -44,6 +44,7 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
         kTimerDiscLength = 0,
         kTimerCueBlink = 1,
         kTimerFastForward = 2,
+        kTimerTrackEndBlink = 3,
         kTimerRewind = 7,
         kTimerShowElapsed = 10,
         kTimerCount = 11,
@@ -82,6 +83,10 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     void ApplyPosition() { transport_.ApplyPosition(); }
 
     // Called by the mixer while the deck streams.
+    // The reader goes on into the play list's next file; Next blinks until it sounds.
+    void OpenFile(const std::string& path) { transport_.OpenFile(path); }
+    void StartTrackEndBlink() { transport_.StartTrackEndBlink(); }
+    bool trackEndBlinking() const { return transport_.trackEndBlinking(); }
     void MarkReady() { transport_.MarkReady(); }
     void StopAtEnd() { transport_.StopAtEnd(); }
     void ShowTrackChange(const ChunkSource& source);
@@ -126,6 +131,7 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     CTevButtonCtrl* rewindButton() const { return rwnd_; }
     CTevButtonCtrl* reverseButton() const { return rev_; }
     CTevButtonCtrl* nextButton() const { return next_; }
+    CTevButtonCtrl* previousButton() const { return prev_; }
     QCheckBox* cueCheck() const { return cue_; }
     QSlider* tempoSlider() const { return tempoSlider_; }
     QToolButton* tempoUpButton() const { return tempoUp_; }
@@ -179,6 +185,7 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     void ShowTime(double seconds) override;
     void ShowLength() override;
     void ReportCdProblem(const std::string& driveName) override;
+    void ShowTrackEndBlink(bool on) override;
 
     // Controls.
     QComboBox* chooser_ = nullptr;

@@ -60,6 +60,7 @@ bool DeckTransport::StopCdReader(bool updateDisplay) {
 }
 
 void DeckTransport::StopReaderAndClose(bool updateDisplay) {
+    StopTrackEndBlink();
     if (source_ == kSourceCd) {
         if (StopCdReader(updateDisplay)) {
             Cd().Close(deck_);
@@ -182,6 +183,7 @@ void DeckTransport::LoadCdTrack(int track) {
 
 void DeckTransport::SelectCdTrack(int track) {
     cueEngaged_ = false;
+    StopTrackEndBlink();
     cdTrack_ = track;
     lengthSeconds_ = Cd().TrackLength(deck_, track);
     // The track's CD-TEXT title, else the disc's; with neither the drive's name is shown.
@@ -199,11 +201,42 @@ void DeckTransport::ShowTrackChange(const ChunkSource& source) {
     if (source.path.empty()) {
         return;
     }
+    // Files shorter than the ring are read ahead of each other: the reader is still in a later
+    // file unless this is the last one it was handed.
+    if (source.path == handedPath_) {
+        handedPath_.clear();
+        StopTrackEndBlink();
+    }
     title_ = QString::fromStdString(source.title);
     filePath_ = source.path;
     PostAppMessage(hMainWnd, WM_SHOW_TITLE, WPARAM(deck_));
     lengthSeconds_ = source.seconds;
     ShowLength();
+}
+
+void DeckTransport::OpenFile(const std::string& path) {
+    deckFilePath[deck_] = path;
+    handedPath_ = path;
+    trackDecoder[deck_].ContinueWith(path);
+}
+
+void DeckTransport::StartTrackEndBlink() {
+    if (!trackEndBlinking_) {
+        trackEndBlinking_ = true;
+        if (display_ != nullptr) {
+            display_->ShowTrackEndBlink(true);
+        }
+    }
+}
+
+void DeckTransport::StopTrackEndBlink() {
+    handedPath_.clear();
+    if (trackEndBlinking_) {
+        trackEndBlinking_ = false;
+        if (display_ != nullptr) {
+            display_->ShowTrackEndBlink(false);
+        }
+    }
 }
 
 void DeckTransport::MarkReady() {
@@ -334,6 +367,7 @@ void DeckTransport::StopAtEnd() {
     // The queue takes every post while the program runs.
     PostAppMessage(hMixerWnd, WM_STOP_FORWARD, WPARAM(deck_));
     playing_ = false;
+    StopTrackEndBlink();
     stoppedAtEnd_ = true;
 }
 
@@ -370,10 +404,16 @@ void DeckTransport::ApplyPosition() {
     position_.Set(fraction);
     if (source_ == kSourceFile) {
         StopReader(deck_, ReaderKind::File, true);
+        if (trackEndBlinking_) {
+            // The decoder has gone on into the next file: back to the one that sounds.
+            StopTrackEndBlink();
+            trackDecoder[deck_].Close();
+        }
         // The decoder closes at the end of the track: the reader opens it again.
         readerThread_ = StartFileReader(deck_, FileReaderStart{filePath_, fraction});
         elapsedSeconds_ = fraction * lengthSeconds_;
     } else if (source_ == kSourceCd) {
+        StopTrackEndBlink();
         if (!StopCdReader(true)) {
             draggingPosition_ = false;
             return;
@@ -423,10 +463,17 @@ void DeckTransport::UpdateElapsed(uint32_t bytesAhead) {
     if (atCuePoint_ || draggingPosition_ || source_ == kSourceNone) {
         return;
     }
+    // Once the reader has gone on into the next file, only the sounding file's chunks are still
+    // to be heard of it. The consumer (this thread) reads a filled chunk's source: the producer
+    // leaves it alone until the chunk is taken.
     uint64_t queued = 0;
     const DeckRing& ring = deckRing[deck_];
+    const bool onlySounding = trackEndBlinking_ && source_ == kSourceFile;
     for (uint32_t i = 0; i < kRingChunks; ++i) {
-        queued += ring.chunkFilled[i].load(std::memory_order_relaxed) != 0 ? kChunkBytes : 0;
+        if (ring.chunkFilled[i].load(std::memory_order_acquire) != 0 &&
+            (!onlySounding || ring.chunkSource[i].path == filePath_)) {
+            queued += kChunkBytes;
+        }
     }
     // The ring and the buffers hold 16-bit stereo at the source's rate, whatever the file's own
     // format.
@@ -439,7 +486,8 @@ void DeckTransport::UpdateElapsed(uint32_t bytesAhead) {
     } else {
         // The decoder closes once it has read the last of the file; the reader is then at its end.
         const TrackDecoder& decoder = trackDecoder[deck_];
-        const double readerSeconds = decoder.IsOpen() ? decoder.GetPosition() : lengthSeconds_;
+        const double readerSeconds =
+            decoder.IsOpen() && !trackEndBlinking_ ? decoder.GetPosition() : lengthSeconds_;
         elapsedSeconds_ = readerSeconds - buffered;
     }
     ShowTime(elapsedSeconds_);

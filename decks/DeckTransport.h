@@ -22,6 +22,8 @@ class DeckDisplay {
     virtual void ShowLength() = 0;
     // The CD drive failed the deck (Cd().LastError says how), which is now empty.
     virtual void ReportCdProblem(const std::string& driveName) = 0;
+    // The reader has gone on into the next track while this one still sounds (trackEndBlinking).
+    virtual void ShowTrackEndBlink(bool on) = 0;
 };
 
 // The transport of one deck: what it plays (a file or a CD track), its reader, where in the
@@ -83,6 +85,12 @@ class DeckTransport {
     void SetAtCuePoint(bool at);
 
     // Called by the mixer while the deck streams.
+    // The file's end was read and the play list names the next one: the reader goes on into it
+    // without a gap (it opens the file itself). The time shown stays with the sounding track.
+    void OpenFile(const std::string& path);
+    void StartTrackEndBlink();
+    void StopTrackEndBlink();
+    bool trackEndBlinking() const { return trackEndBlinking_; }
     void MarkReady();
     void StopAtEnd();
     // The sounding file or CD track changed: its title and length.
@@ -145,6 +153,8 @@ class DeckTransport {
     bool playing_ = false;
     bool playingBackward_ = false;
     bool stoppedAtEnd_ = false;
+    bool trackEndBlinking_ = false;
+    std::string handedPath_;  // the last file handed to the reader to go on with
     bool draggingPosition_ = false;
     bool pausing_ = false;
     bool startingBackward_ = false;

@@ -499,6 +499,11 @@ HRESULT TrackDecoder::Open(const std::string& path) {
     return S_OK;
 }
 
+void TrackDecoder::ContinueWith(const std::string& path) {
+    nextPath_ = path;
+    continue_.exchange(1);
+}
+
 void TrackDecoder::Close() {
     stream_.reset();
     open_.exchange(0);
@@ -542,17 +547,34 @@ HRESULT TrackDecoder::Read(int deck, uint8_t* destination, uint32_t& byteCount, 
     // Look ahead, so that a track ending exactly on a chunk's end is reported with that chunk
     // rather than with an extra chunk of silence.
     bool ended = filled < kChunkFrames || (stream_->PendingFrames() == 0 && !stream_->DecodeMore());
+    LPARAM why = kTrackEnded;
     while (ended) {
         std::memset(out + 2 * filled, 0,
                     static_cast<size_t>(kChunkFrames - filled) * kBytesPerFrame);
-        // The deck may open its next track into this decoder while we wait here.
-        SendAppMessage(hMixerWnd, WM_TRACK_ENDED, static_cast<WPARAM>(deck));
+        // The deck may name its next track while we wait here.
+        SendAppMessage(hMixerWnd, WM_TRACK_ENDED, static_cast<WPARAM>(deck), why);
         // The flag is used up here, so that the next track's end stops unless the deck
         // continues again.
-        if (continue_.exchange(0) == 0 || !stream_) {
+        if (continue_.exchange(0) == 0) {
             endOfStream = true;
             break;
         }
+        // Opened here, on the reader's thread, so that the UI thread never waits for the file
+        // system and nothing can stop this reader while the UI thread is inside its message.
+        const uint32_t rate = SampleRate();
+        const std::string next = std::move(nextPath_);
+        if (Open(next) != S_OK) {
+            why = kNextTrackUnreadable;
+            continue;
+        }
+        if (SampleRate() != rate) {
+            // The deck's buffers play at the first track's rate: this one would sound at
+            // another pitch. The deck loads it afresh after this track instead.
+            Close();
+            why = kNextTrackOtherRate;
+            continue;
+        }
+        why = kTrackEnded;
         const uint32_t more = Fill(out + 2 * filled, kChunkFrames - filled);
         bytesDecoded_.store(static_cast<uint64_t>(more) * SourceBytesPerFrame(),
                             std::memory_order_relaxed);

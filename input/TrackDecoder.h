@@ -17,9 +17,9 @@ namespace tev {
 // Only local regular files are opened, and a file never makes the decoder open anything else
 // (no URLs, no play lists that name other files or the network).
 //
-// Threads: used by one thread at a time (the open thread, the reader, or the open thread again
-// while the reader waits in its WM_TRACK_ENDED). The accessors, GetPosition and GetDuration may
-// be called from any thread.
+// Threads: used by one thread at a time (the open thread, then the reader, which also opens the
+// next track of a continuation). ContinueWith is called by the UI thread while the reader waits in
+// its WM_TRACK_ENDED. The accessors, GetPosition and GetDuration may be called from any thread.
 class TrackDecoder {
   public:
     TrackDecoder();
@@ -32,10 +32,13 @@ class TrackDecoder {
     HRESULT Open(const std::string& path);
     // Writes exactly one chunk (kChunkBytes) of 16-bit stereo at destination. byteCount is the
     // number of source bytes it took from the ended track. At the end of the file the rest of the
-    // chunk is silence, WM_TRACK_ENDED (wParam deck) is sent to the mixer and waited for; if the
-    // deck opened its next track into this decoder meanwhile (continue flag set), the chunk is
-    // completed with that track's first audio and endOfStream is false (the flag is used up);
-    // otherwise endOfStream is true and the decoder closes. E_UNEXPECTED when nothing is open.
+    // chunk is silence, WM_TRACK_ENDED (wParam deck, lParam kTrackEnded) is sent to the mixer and
+    // waited for; if the deck named its next track meanwhile (ContinueWith), the reader opens it
+    // here and completes the chunk with that track's first audio, and endOfStream is false.
+    // A next track that does not open is reported with lParam kNextTrackUnreadable, one at
+    // another sample rate (which the deck's buffers cannot play at its pitch) with
+    // kNextTrackOtherRate, and the deck may name another. Without a next track endOfStream is true
+    // and the decoder closes. E_UNEXPECTED when nothing is open.
     HRESULT Read(int deck, uint8_t* destination, uint32_t& byteCount, bool& endOfStream);
     void Close();
     // Moves to a fraction (0 ... 1) of the duration; lands within a chunk of it.
@@ -57,7 +60,8 @@ class TrackDecoder {
     uint64_t BytesDecoded() const { return bytesDecoded_.load(std::memory_order_relaxed); }
     bool IsOpen() const { return open_.load() != 0; }
     const std::string& Path() const { return path_; }
-    void SetContinue(bool on) { continue_.exchange(on ? 1 : 0); }
+    // [UI thread, while the reader waits in WM_TRACK_ENDED] The file to go on with.
+    void ContinueWith(const std::string& path);
 
   private:
     struct Stream;
@@ -68,6 +72,7 @@ class TrackDecoder {
 
     std::unique_ptr<Stream> stream_;
     std::string path_;
+    std::string nextPath_;  // handed over by the message that the reader waits for
     // Written by Open; atomic because the deck may ask for the position or the length while a
     // continuation opens the next file on another thread.
     std::atomic<uint32_t> bitsPerSample_{16};
@@ -79,6 +84,11 @@ class TrackDecoder {
     std::atomic<uint32_t> open_{0};
     std::atomic<uint32_t> continue_{0};
 };
+
+// WM_TRACK_ENDED's lParam: why the decoder asks for a track.
+inline constexpr LPARAM kTrackEnded = 0;
+inline constexpr LPARAM kNextTrackUnreadable = 1;
+inline constexpr LPARAM kNextTrackOtherRate = 2;
 
 // The decoder of each deck.
 extern TrackDecoder trackDecoder[kDeckCount];

@@ -25,24 +25,16 @@
 #include "decks/CTevDeck2.h"
 #include "decks/CTevEffects.h"
 #include "decks/CTevEqualizer2.h"
+#include "input/CdReader.h"
+#include "input/FileThreads.h"
+#include "input/TrackDecoder.h"
 #include "output/CTevCrossFadeCurveGraph.h"
 #include "output/CTevCrossFaderCtrl.h"
 #include "platform/SoundSystem.h"
+#include "playlist/CTevPlayList2.h"
 
 namespace tev {
 namespace {
-
-// A panel whose controls come in a later version: it already takes its place in the layout.
-std::unique_ptr<QDialog> MakeReservedPanel(QWidget* parent, const QString& title, QSize size) {
-    auto panel = std::make_unique<QDialog>(parent);
-    panel->setWindowTitle(title);
-    auto* label = new QLabel(title, panel.get());
-    label->setAlignment(Qt::AlignCenter);
-    label->setEnabled(false);
-    (new QVBoxLayout(panel.get()))->addWidget(label);
-    panel->setFixedSize(size);
-    return panel;
-}
 
 QSlider* MakeSlider(Qt::Orientation orientation, int minimum, int maximum, QWidget* parent) {
     auto* slider = new QSlider(orientation, parent);
@@ -73,6 +65,9 @@ CTevMixer::CTevMixer(QWidget* parent)
       engine_(
           std::make_unique<MixerEngine>(monitor_, main_, *this, analyzer_->graph()->analysis())),
       devices_(std::make_unique<CTevSoundDevices>(Settings(), nullptr, this)) {
+    tellUser_ = [this](const QString& text) {
+        QMessageBox::warning(this, QStringLiteral("Tev Audio"), text);
+    };
     confirmExit_ = [this] {
         return QMessageBox::question(this, QStringLiteral("Tev Audio"),
                                      QStringLiteral("Are you sure you want to exit?"),
@@ -84,7 +79,7 @@ CTevMixer::CTevMixer(QWidget* parent)
     // The other panels, each a window of its own in front of the mixer.
     // Short enough to clear the equalizers above them on a 1080-line screen.
     analyzer_->setFixedSize(560, 180);
-    playList_ = MakeReservedPanel(this, QStringLiteral("Play List"), QSize(560, 180));
+    playList_ = std::make_unique<CTevPlayList2>(this);
     const int mixerWidth = sizeHint().width();
     for (int d = 0; d < kDeckCount; ++d) {
         decks_[d] = std::make_unique<CTevDeck2>(this);
@@ -483,7 +478,189 @@ void CTevMixer::ShowLevelMeter(int deck) {
 // ---- Messages ----
 
 LRESULT CTevMixer::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
-    return engine_->OnAppMessage(msg, wParam, lParam);
+    switch (msg) {
+        case WM_CD_CLOSED:
+        case WM_LOAD_CUED_TRACK:
+        case WM_TRACK_ENDED:
+        case WM_SEARCH_ENTER:
+        case WM_TRACK_LOADED:
+        case WM_APPEND_PENDING_ENTRY:
+        case WM_PLAYLIST_CHANGED:
+        case WM_NEXT_TRACK:
+        case WM_PREVIOUS_TRACK:
+        case WM_DECK_EMPTIED:
+        case WM_TRACK_LENGTH_LOADED:
+            return OnPlayListMessage(msg, static_cast<int>(wParam), lParam);
+        default:
+            return engine_->OnAppMessage(msg, wParam, lParam);
+    }
+}
+
+LRESULT CTevMixer::OnPlayListMessage(uint32_t msg, int deck, LPARAM lParam) {
+    if (playList_ == nullptr) {
+        return 0;  // the program is closing
+    }
+    switch (msg) {
+        case WM_SEARCH_ENTER:
+            playList_->Find();
+            return 0;
+        case WM_PLAYLIST_CHANGED:
+            playList_->MeasureNext();
+            return 0;
+        case WM_TRACK_LENGTH_LOADED:
+            playList_->OnTrackLengthLoaded();
+            return 0;
+        default:
+            break;
+    }
+    // A deck being destroyed may still report that it let go of its CD.
+    if (deck < 0 || deck >= kDeckCount || decks_[deck] == nullptr) {
+        return 0;
+    }
+    switch (msg) {
+        case WM_CD_CLOSED:
+            playList_->RemoveMediumTracks(deck);
+            break;
+        case WM_LOAD_CUED_TRACK:
+            LoadCuedTrack(deck, lParam != 0);
+            break;
+        case WM_TRACK_ENDED:
+            OnTrackEnded(deck, lParam);
+            break;
+        case WM_TRACK_LOADED:
+            loadAtEnd_[deck] = false;
+            AddLoadedTrack(deck, lParam != 0);
+            break;
+        case WM_APPEND_PENDING_ENTRY: {
+            const std::string entry = decks_[deck]->GetPendingEntry();
+            if (lParam == 0) {
+                playList_->AddTrack(deck, entry, -1.0, {});
+                playList_->MeasureNext();
+            } else {
+                AddCdTrack(deck, entry, static_cast<int>(lParam), false);
+            }
+            break;
+        }
+        case WM_NEXT_TRACK:
+            playList_->CueNext(deck);
+            break;
+        case WM_PREVIOUS_TRACK:
+            playList_->CuePrevious(deck);
+            break;
+        case WM_DECK_EMPTIED:
+            loadAtEnd_[deck] = false;
+            handed_[deck].clear();
+            playList_->ClearCued(deck);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void CTevMixer::OnTrackEnded(int deck, LPARAM why) {
+    CTevDeck2& d = *decks_[deck];
+    if (d.source() == CTevDeck2::kSourceCd) {
+        d.StartTrackEndBlink();  // the reader goes on into the next track by itself
+        return;
+    }
+    if (d.source() != CTevDeck2::kSourceFile) {
+        return;
+    }
+    if (!d.trackEndBlinking()) {
+        // The deck went back to the sounding file (a seek) or loaded another: nothing handed
+        // before is still coming.
+        handed_[deck].clear();
+    }
+    if (why != kTrackEnded && !handed_[deck].empty()) {
+        // The last file handed did not open, or cannot follow at this rate: the reader ends
+        // here unless it is handed another.
+        const std::string failed = handed_[deck].back();
+        handed_[deck].pop_back();
+        // Cued, so that the next line-up looks past it.
+        playList_->CueLinedUpTrack(deck);
+        if (why == kNextTrackOtherRate) {
+            loadAtEnd_[deck] = true;  // loaded afresh once this one has played out
+            return;
+        }
+        playList_->MarkUnreadable(failed);
+    } else if (!handed_[deck].empty()) {
+        // The reader finished the file it was handed before that sounded: line up after it.
+        playList_->CueLinedUpTrack(deck);
+    }
+    loadAtEnd_[deck] = false;
+    // Tracks known not to play (unmeasurable files, URLs, CD tracks) are passed over unopened.
+    std::string next;
+    for (;;) {
+        next = playList_->LineUpNextTrack(deck);
+        if (next.empty()) {
+            return;  // the deck stops when this track has played out
+        }
+        const PlayListTrack* lined = nullptr;
+        for (int row = 0; row < playList_->rowCount() && lined == nullptr; ++row) {
+            const PlayListTrack& t = playList_->track(row);
+            lined = t.deck == deck && t.linedUp ? &t : nullptr;
+        }
+        if (lined != nullptr && !lined->unreadable && lined->type == PlayListTrack::kTypeFile) {
+            break;
+        }
+        playList_->CueLinedUpTrack(deck);
+    }
+    handed_[deck].push_back(next);
+    d.OpenFile(next);
+    d.StartTrackEndBlink();
+}
+
+void CTevMixer::LoadCuedTrack(int deck, bool play) {
+    loadAtEnd_[deck] = false;
+    handed_[deck].clear();
+    const PlayListTrack* cued = playList_->CuedTrack(deck);
+    if (cued == nullptr) {
+        return;
+    }
+    // A copy: loading dispatches messages, and a handler may change the list meanwhile.
+    const PlayListTrack track = *cued;
+    const bool resume = play || decks_[deck]->IsPlaying();
+    if (track.type == PlayListTrack::kTypeMedium) {
+        // Only a track of the CD this deck holds.
+        if (decks_[deck]->source() != CTevDeck2::kSourceCd ||
+            decks_[deck]->GetFilePath() != track.path) {
+            return;
+        }
+        decks_[deck]->LoadCdTrack(track.trackNumber);
+    } else if (track.unreadable || !decks_[deck]->LoadFile(track.path)) {
+        // Never opened again: a URL or another list is never handed to the decoder.
+        playList_->MarkUnreadable(track.path);
+        const QString shown = CTevDeck2::ShownPath(track.path);
+        tellUser_(track.unreadable || track.path.empty() || track.path[0] != '/'
+                      ? QStringLiteral("File Not Recognized: %1").arg(shown)
+                      : QStringLiteral("File Not Recognized: %1 %2")
+                            .arg(shown, QString::fromStdString(WhyNotPlayable(track.path))));
+        return;
+    }
+    if (resume && decks_[deck] != nullptr && !decks_[deck]->IsPlaying()) {
+        decks_[deck]->PlayPause(true);
+    }
+}
+
+void CTevMixer::AddLoadedTrack(int deck, bool cd) {
+    const CTevDeck2& d = *decks_[deck];
+    if (cd) {
+        AddCdTrack(deck, d.GetFilePath(), 1, true);
+        return;
+    }
+    const int row = playList_->AddTrack(deck, d.GetFilePath(), d.GetLengthSeconds(),
+                                        d.GetTitle().toUtf8().toStdString());
+    playList_->CueTrack(row);
+}
+
+void CTevMixer::AddCdTrack(int deck, const std::string& drive, int track, bool cue) {
+    const CdReader& cd = Cd();
+    const int row = playList_->AddMediumTrack(deck, drive, track, cd.TrackLength(deck, track),
+                                              cd.Title(deck, track));
+    if (cue) {
+        playList_->CueTrack(row);
+    }
 }
 
 bool CTevMixer::IsCd(int deck) const {
@@ -508,14 +685,27 @@ void CTevMixer::MarkReady(int deck) {
 
 void CTevMixer::StopAtEnd(int deck) {
     decks_[deck]->StopAtEnd();
+    if (loadAtEnd_[deck]) {
+        // After this handler, as the stop itself.
+        loadAtEnd_[deck] = false;
+        PostAppMessage(hMixerWnd, WM_LOAD_CUED_TRACK, WPARAM(deck), 1);
+    }
 }
 
 void CTevMixer::ShowTrackChange(int deck, const ChunkSource& source) {
     decks_[deck]->ShowTrackChange(source);
+    auto& handed = handed_[deck];
+    if (!handed.empty() && source.path == handed.front()) {
+        handed.pop_front();
+        if (handed.empty()) {
+            playList_->CueLinedUpTrack(deck);  // the file sounding is the deck's cued track
+        }
+    }
 }
 
 void CTevMixer::SelectCdTrack(int deck, int track) {
     decks_[deck]->SelectCdTrack(track);
+    playList_->CueTrackNumber(deck, track);
 }
 
 void CTevMixer::StepRotation(int deck, int direction) {
@@ -536,6 +726,18 @@ std::string CTevMixer::EffectName(int deck) const {
 
 void CTevMixer::ShowLevel(int deck) {
     PostAppMessage(hMainWnd, WM_SHOW_LEVEL_METER, WPARAM(deck));
+}
+
+QDialog* CTevMixer::playListPanel() const {
+    return playList_.get();
+}
+
+void CTevMixer::SetMessageSink(const std::function<void(const QString&)>& sink) {
+    tellUser_ = sink;
+    for (auto& deck : decks_) {
+        deck->SetMessageSink(sink);
+    }
+    playList_->SetMessageSink(sink);
 }
 
 void CTevMixer::ShowAnalysis(int) {
@@ -564,7 +766,8 @@ void CTevMixer::closeEvent(QCloseEvent* event) {
 }
 
 void CTevMixer::ShowOtherPanels(bool show) {
-    for (QDialog* panel : {static_cast<QDialog*>(analyzer_.get()), playList_.get()}) {
+    for (QDialog* panel :
+         {static_cast<QDialog*>(analyzer_.get()), static_cast<QDialog*>(playList_.get())}) {
         panel->setVisible(show);
     }
     for (int d = 0; d < kDeckCount; ++d) {

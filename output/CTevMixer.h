@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -26,6 +27,7 @@ class CTevCrossFaderCtrl;
 class CTevDeck2;
 class CTevEffects;
 class CTevEqualizer2;
+class CTevPlayList2;
 class CTevSoundDevices;
 
 // The mixer panel: the visible centre of the program and the receiver of the engine's messages
@@ -64,7 +66,8 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     CTevDeck2* deck(int d) const { return decks_[d].get(); }
     CTevEffects* effectsPanel(int d) const { return effects_[d].get(); }
     CTevEqualizer2* equalizerPanel(int d) const { return equalizers_[d].get(); }
-    QDialog* playListPanel() const { return playList_.get(); }
+    QDialog* playListPanel() const;
+    CTevPlayList2* playList() const { return playList_.get(); }
     CTevAnalyzer* analyzerPanel() const { return analyzer_.get(); }
     // Ends the panels, in the order the program shuts down.
     void DestroyPanels();
@@ -93,6 +96,9 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
 
     // Replaces the exit question (the default asks the user). Used where nobody can answer.
     void SetExitConfirmation(std::function<bool()> confirm) { confirmExit_ = std::move(confirm); }
+    // How the mixer, the decks and the play list tell the user of a problem: message boxes by
+    // default.
+    void SetMessageSink(const std::function<void(const QString&)>& sink);
 
     // What the streaming tells the deck panels.
     bool IsCd(int deck) const override;
@@ -132,6 +138,12 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     // keyboard, say) have been quiet for a moment: never at every step of a drag.
     void ScheduleSave();
     void SaveMixSettings();
+    // The play list's side of the engine's and the decks' messages.
+    LRESULT OnPlayListMessage(uint32_t msg, int deck, LPARAM lParam);
+    void OnTrackEnded(int deck, LPARAM why);
+    void LoadCuedTrack(int deck, bool play);
+    void AddLoadedTrack(int deck, bool cd);
+    void AddCdTrack(int deck, const std::string& drive, int track, bool cue);
 
     SoundOutput monitor_;
     SoundOutput main_;
@@ -142,7 +154,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     BoundedValue mainLevel_{0.0, -1, 1};
     BoundedValue monitorLevel_{0.0, -1, 1};
 
-    std::unique_ptr<QDialog> playList_;
+    std::unique_ptr<CTevPlayList2> playList_;
     std::array<std::unique_ptr<CTevDeck2>, kDeckCount> decks_;
     std::array<std::unique_ptr<CTevEffects>, kDeckCount> effects_;
     std::array<std::unique_ptr<CTevEqualizer2>, kDeckCount> equalizers_;
@@ -171,6 +183,12 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     float savedCurve_ = 0.0F;
     bool initialised_ = false;
     std::function<bool()> confirmExit_;
+    std::function<void(const QString&)> tellUser_;
+    // The files each deck's reader was handed to go on with and that have not sounded yet: more
+    // than one when files shorter than the ring are read ahead of each other.
+    std::deque<std::string> handed_[kDeckCount];
+    // The next file plays at another rate: it is loaded afresh when this one has played out.
+    bool loadAtEnd_[kDeckCount] = {false, false};
 };
 
 }  // namespace tev

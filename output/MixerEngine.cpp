@@ -95,7 +95,8 @@ LRESULT MixerEngine::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
             StopBackward(deck);
             break;
         case WM_REFRESH_ELAPSED:
-            decks_.UpdateElapsed(deck, static_cast<uint32_t>(CountDataSlots(deck)) * kChunkBytes);
+            decks_.UpdateElapsed(deck,
+                                 static_cast<uint32_t>(CountSoundingSlots(deck)) * kChunkBytes);
             break;
         // The equalizer panel's band set, on the monitor and then the main output; the answer
         // is the main output's.
@@ -166,6 +167,19 @@ bool MixerEngine::FeedForwardChunk(int deck) {
 
 int MixerEngine::CountDataSlots(int deck) const {
     return static_cast<int>(std::count(dataSlot_[deck].begin(), dataSlot_[deck].end(), true));
+}
+
+int MixerEngine::CountSoundingSlots(int deck) const {
+    if (decks_.IsCd(deck)) {
+        return CountDataSlots(deck);  // the CD's time counts across its tracks
+    }
+    // Written slots of the next file, once the reader went on into it, are not this file's.
+    const std::string& sounding = decks_.CurrentFile(deck);
+    int n = 0;
+    for (size_t k = 0; k < kDeckSlots; ++k) {
+        n += dataSlot_[deck][k] && slotSource_[deck][k].path == sounding ? 1 : 0;
+    }
+    return n;
 }
 
 void MixerEngine::PrepareDeckOutput(int deck) {
@@ -308,7 +322,7 @@ void MixerEngine::OnPlayForwardNotify(int deck) {
     ReportTrackChange(deck, s);
     decks_.StepRotation(deck, +1);
     ShowSlotHeard(deck, s, false);
-    UpdateDisplay(deck, n);
+    UpdateDisplay(deck);
     Trace("Leave: OnPlayForwardNotify : Deck ", deck, " : Normal");
 }
 
@@ -326,10 +340,10 @@ void MixerEngine::ReportTrackChange(int deck, int slot) {
     }
 }
 
-void MixerEngine::UpdateDisplay(int deck, int slotsAhead) {
+void MixerEngine::UpdateDisplay(int deck) {
     // Every third notification refreshes the deck's time and position.
     if (++displayCounter_[deck] >= 3) {
-        decks_.UpdateElapsed(deck, static_cast<uint32_t>(slotsAhead) * kChunkBytes);
+        decks_.UpdateElapsed(deck, static_cast<uint32_t>(CountSoundingSlots(deck)) * kChunkBytes);
         decks_.UpdatePositionFromElapsed(deck);
         displayCounter_[deck] = 0;
     }
@@ -403,7 +417,7 @@ void MixerEngine::OnPlayBackwardNotify(int deck) {
     }
     decks_.StepRotation(deck, -1);
     ShowSlotHeard(deck, v, true);
-    UpdateDisplay(deck, CountDataSlots(deck));
+    UpdateDisplay(deck);
 }
 
 bool MixerEngine::PlayResumeAfterBackward(int deck) {

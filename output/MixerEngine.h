@@ -95,6 +95,8 @@ class MixerEngine : public MessageReceiver {
     // Forward streaming.
     bool FeedForwardChunk(int deck);
     int CountDataSlots(int deck) const;
+    // The written slots still to sound of the deck's sounding file (of the CD: all of them).
+    int CountSoundingSlots(int deck) const;
     void PrepareDeckOutput(int deck);
     // False when the deck never became ready (its reader ended without priming the ring).
     bool StartForward(int deck);
@@ -146,7 +148,7 @@ class MixerEngine : public MessageReceiver {
     // The slot became audible: the meter follows it and the analysis takes it.
     void ShowSlotHeard(int deck, int slot, bool backward);
     void ReportTrackChange(int deck, int slot);
-    void UpdateDisplay(int deck, int slotsAhead);
+    void UpdateDisplay(int deck);
 
     SoundOutput& monitor_;
     SoundOutput& main_;

@@ -61,22 +61,27 @@ class FileReader : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(FileReader, TwoFilesContinueIntoEachOtherWithoutAGapOrARepeat) {
+// The mixer's part of a continuation: at each end it names the next file, or nothing. A next file
+// that does not open, or plays at another rate, is reported and the mixer may name another.
+TEST_F(FileReader, FilesContinueWithoutAGapOrARepeatPassingOverThoseThatCannotFollow) {
     // Lengths that are no whole number of chunks.
     const auto first = test::NumberedFrames(3 * kChunkFrames + 1234, 2, 0);
     const auto second = test::NumberedFrames(2 * kChunkFrames + 77, 2, 1000);
     const std::string a = dir + "/a.wav";
     const std::string b = dir + "/b.wav";
+    const std::string other = dir + "/48k.wav";
     test::WriteWav(a, 2, 16, 44100, test::Bytes(first));
     test::WriteWav(b, 2, 16, 44100, test::Bytes(second));
+    test::WriteWav(other, 2, 16, 48000, test::Bytes(second));
 
-    // The mixer's part of a continuation: the deck opens the next entry into the same decoder.
-    int ended = 0;
-    rig.mixer.onMessage = [&](uint32_t msg, WPARAM deck, LPARAM) {
-        if (msg == WM_TRACK_ENDED && ++ended == 1) {
-            if (OpenFileIntoDeck(static_cast<int>(deck), b)) {
-                trackDecoder[deck].SetContinue(true);
+    const std::vector<std::string> named{dir + "/missing.wav", other, b};
+    std::vector<LPARAM> reasons;
+    rig.mixer.onMessage = [&](uint32_t msg, WPARAM deck, LPARAM why) {
+        if (msg == WM_TRACK_ENDED) {
+            if (reasons.size() < named.size()) {
+                trackDecoder[deck].ContinueWith(named[reasons.size()]);
             }
+            reasons.push_back(why);
         }
         return LRESULT{0};
     };
@@ -93,7 +98,8 @@ TEST_F(FileReader, TwoFilesContinueIntoEachOtherWithoutAGapOrARepeat) {
         ASSERT_EQ(out[i], 0) << "after the end";
     }
     EXPECT_EQ(out.size(), 6U * kChunkFrames * 2);
-    EXPECT_EQ(ended, 2);
+    EXPECT_EQ(reasons, (std::vector<LPARAM>{kTrackEnded, kNextTrackUnreadable, kNextTrackOtherRate,
+                                            kTrackEnded}));
     ASSERT_EQ(sources.size(), 6U);
     EXPECT_EQ(sources[2], a);
     EXPECT_EQ(sources[3], b) << "the chunk completed by the next file carries its path";

@@ -166,12 +166,12 @@ TEST(Streaming, FilesContinueWithoutAGapOrARepeatAndEachIsShownAsItSounds) {
     const auto a = rig.MakeFile("a.wav", 130 * kChunkFrames + 1234, 0, "First");
     const auto b = rig.MakeFile("b.wav", 40 * kChunkFrames + 77, 900, "Second");
     const auto c = rig.MakeFile("c.wav", 20 * kChunkFrames, 1800, "Third");
-    // Each file is opened as the one before ends, long before the chunk where it begins sounds.
+    // Each file is named as the one before ends, long before the chunk where it begins sounds.
     const std::vector<std::string> next{"b.wav", "c.wav"};
     size_t ended = 0;
     rig.onTrackEnded = [&](int deck) {
-        if (ended < next.size() && OpenFileIntoDeck(deck, rig.dir + "/" + next[ended])) {
-            trackDecoder[deck].SetContinue(true);
+        if (ended < next.size()) {
+            trackDecoder[deck].ContinueWith(rig.dir + "/" + next[ended]);
         }
         ++ended;
     };
@@ -367,8 +367,8 @@ TEST(Streaming, TenMinutesOfContinuedFilesPlayWithoutUnderrunLossOrStaleAudio) {
     constexpr int kPlays = 10;
     int plays = 1;
     rig.onTrackEnded = [&](int deck) {
-        if (plays < kPlays && OpenFileIntoDeck(deck, rig.dir + "/minute.wav")) {
-            trackDecoder[deck].SetContinue(true);
+        if (plays < kPlays) {
+            trackDecoder[deck].ContinueWith(rig.dir + "/minute.wav");
             ++plays;
         }
     };
