@@ -548,6 +548,10 @@ HRESULT TrackDecoder::Read(int deck, uint8_t* destination, uint32_t& byteCount, 
     // rather than with an extra chunk of silence.
     bool ended = filled < kChunkFrames || (stream_->PendingFrames() == 0 && !stream_->DecodeMore());
     LPARAM why = kTrackEnded;
+    // The format of the track the deck's buffers play.
+    const uint32_t rate = SampleRate();
+    const uint32_t channels = Channels();
+    const uint32_t bits = BitsPerSample();
     while (ended) {
         std::memset(out + 2 * filled, 0,
                     static_cast<size_t>(kChunkFrames - filled) * kBytesPerFrame);
@@ -561,7 +565,6 @@ HRESULT TrackDecoder::Read(int deck, uint8_t* destination, uint32_t& byteCount, 
         }
         // Opened here, on the reader's thread, so that the UI thread never waits for the file
         // system and nothing can stop this reader while the UI thread is inside its message.
-        const uint32_t rate = SampleRate();
         const std::string next = std::move(nextPath_);
         if (Open(next) != S_OK) {
             why = kNextTrackUnreadable;
@@ -569,8 +572,12 @@ HRESULT TrackDecoder::Read(int deck, uint8_t* destination, uint32_t& byteCount, 
         }
         if (SampleRate() != rate) {
             // The deck's buffers play at the first track's rate: this one would sound at
-            // another pitch. The deck loads it afresh after this track instead.
+            // another pitch. The deck loads it afresh after this track instead; meanwhile its
+            // rate is still the one the deck hears.
             Close();
+            sampleRate_.store(rate, std::memory_order_relaxed);
+            channels_.store(channels, std::memory_order_relaxed);
+            bitsPerSample_.store(bits, std::memory_order_relaxed);
             why = kNextTrackOtherRate;
             continue;
         }

@@ -74,7 +74,7 @@ TEST_F(FileReader, FilesContinueWithoutAGapOrARepeatPassingOverThoseThatCannotFo
     test::WriteWav(b, 2, 16, 44100, test::Bytes(second));
     test::WriteWav(other, 2, 16, 48000, test::Bytes(second));
 
-    const std::vector<std::string> named{dir + "/missing.wav", other, b};
+    const std::vector<std::string> named{dir + "/missing.wav", other, b, other};
     std::vector<LPARAM> reasons;
     rig.mixer.onMessage = [&](uint32_t msg, WPARAM deck, LPARAM why) {
         if (msg == WM_TRACK_ENDED) {
@@ -109,6 +109,8 @@ TEST_F(FileReader, FilesContinueWithoutAGapOrARepeatPassingOverThoseThatCannotFo
     }
     EXPECT_EQ(rig.mixer.Count(WM_DECK_PRIMED), 1) << "a short run is primed by its last chunk";
     EXPECT_FALSE(trackDecoder[1].IsOpen());
+    EXPECT_EQ(trackDecoder[1].SampleRate(), 44100U)
+        << "the rate of what sounds, not of the refused";
 }
 
 TEST_F(FileReader, WithoutANextEntryTheReaderLeavesAfterThePaddedChunk) {
