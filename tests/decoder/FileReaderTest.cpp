@@ -99,7 +99,7 @@ TEST_F(FileReader, FilesContinueWithoutAGapOrARepeatPassingOverThoseThatCannotFo
     }
     EXPECT_EQ(out.size(), 6U * kChunkFrames * 2);
     EXPECT_EQ(reasons, (std::vector<LPARAM>{kTrackEnded, kNextTrackUnreadable, kNextTrackOtherRate,
-                                            kTrackEnded}));
+                                            kTrackEnded, kNextTrackOtherRate}));
     ASSERT_EQ(sources.size(), 6U);
     EXPECT_EQ(sources[2], a);
     EXPECT_EQ(sources[3], b) << "the chunk completed by the next file carries its path";
