@@ -50,7 +50,8 @@ CTevDeck2::CTevDeck2(QWidget* parent) : QDialog(parent) {
     chooseFiles_ = [this] {
         return QFileDialog::getOpenFileNames(
             this, QString(), QString(),
-            QStringLiteral("Files (*.mp3 *.ogg *.wav *.wma);;All Files (*)"));
+            QStringLiteral("Files (*.mp3 *.ogg *.wav *.wma *.flac *.m4a *.aac *.opus *.oga *.aif "
+                           "*.aiff *.cue);;All Files (*)"));
     };
     tellUser_ = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
     transport_.SetDisplay(this);

@@ -80,9 +80,10 @@ class AppRig {
     }
 
     // A WAV of numbered 16-bit stereo frames at 44,100 Hz (see NumberedFrames); its samples.
-    std::vector<int16_t> MakeFile(const std::string& name, int frames, int id) {
+    std::vector<int16_t> MakeFile(const std::string& name, int frames, int id,
+                                  const std::string& title = {}) {
         auto samples = NumberedFrames(frames, 2, id);
-        WriteWav(Path(name), 2, 16, 44100, Bytes(samples));
+        WriteWav(Path(name), 2, 16, 44100, Bytes(samples), title);
         return samples;
     }
     std::string Path(const std::string& name) const {
