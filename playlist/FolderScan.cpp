@@ -23,7 +23,7 @@ bool IsSoundFile(const std::string& path) {
     return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
 }
 
-std::vector<std::string> FindSoundFiles(const std::string& folder, std::stop_token stop) {
+std::vector<std::string> FindSoundFiles(const std::string& folder, const std::stop_token& stop) {
     namespace fs = std::filesystem;
     std::vector<std::string> found;
     std::vector<fs::path> pending{fs::path(folder)};
@@ -54,7 +54,7 @@ void FolderScan::Start(const std::string& folder) {
         finished_ = false;
         found_.clear();
     }
-    thread_ = std::jthread([this, folder](std::stop_token stop) {
+    thread_ = std::jthread([this, folder](const std::stop_token& stop) {
         std::vector<std::string> found = FindSoundFiles(folder, stop);
         const std::lock_guard lock(mutex_);
         found_ = std::move(found);

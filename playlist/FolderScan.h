@@ -15,7 +15,8 @@ bool IsSoundFile(const std::string& path);
 // Every sound file under `folder`, at any depth, in ascending path order (bytes). Folders reached
 // through symbolic links are not entered, so a link back up cannot loop; a folder that cannot be
 // read is passed over. Stops early, returning what it has, once `stop` is requested.
-std::vector<std::string> FindSoundFiles(const std::string& folder, std::stop_token stop = {});
+std::vector<std::string> FindSoundFiles(const std::string& folder,
+                                        const std::stop_token& stop = {});
 
 // FindSoundFiles on a thread of its own, so that a huge folder does not hold the window up.
 // [UI thread] everything; the thread hands its result over under the lock.

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <chrono>
 #include <filesystem>
@@ -434,6 +435,24 @@ TEST_F(PlayListWindow, SavesTheFilesAndSaysWhyASaveFailed) {
         Read(good),
         "#EXTM3U\n#EXTINF:-1,\n/m/0.mp3\n#EXTINF:-1,\n/m/1.mp3\n#EXTINF:90,Named\n/m/t.mp3\n");
     EXPECT_EQ(told, QStringList{"File Write Error: No such file or directory"});
+}
+
+TEST_F(PlayListWindow, AClickSelectsADoubleClickCuesAndLoads) {
+    AddTracks("ABB");
+    list->show();
+    QTableView* view = list->view();
+    const auto at = [view](int row) {
+        return view->visualRect(view->model()->index(row, 0)).center();
+    };
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(1));
+    EXPECT_EQ(list->selectedRow(), 1);
+    EXPECT_EQ(list->RowIcon(1), 7);
+    // A double click is a click and then the double click.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(2));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at(2));
+    EXPECT_EQ(list->CuedTrackPath(1), "/m/2.mp3");
+    EXPECT_EQ(list->RowIcon(2), 1);
+    EXPECT_EQ(mixer.Take(), (std::vector<Message>{{WM_LOAD_CUED_TRACK, 1, 0}}));
 }
 
 TEST_F(PlayListWindow, TakesTheKeysWhileActiveAndReportsItsClose) {
