@@ -120,13 +120,13 @@ CTevPlayList2::CTevPlayList2(QWidget* parent)
     auto* grid = new QGridLayout(buttons_);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(2);
-    struct ButtonSpec {
+    struct ButtonEntry {
         CTevButtonCtrl::Kind kind;
         const char* text;
         const char* tip;
         void (CTevPlayList2::*action)();
     };
-    const ButtonSpec specs[] = {
+    const ButtonEntry entries[] = {
         {CTevButtonCtrl::Kind::MoveUp, "Up", "Move Up", &CTevPlayList2::MoveUp},
         {CTevButtonCtrl::Kind::AddFile, "+ File", "Add File", &CTevPlayList2::AddFiles},
         {CTevButtonCtrl::Kind::AddFolder, "+ Folder", "Add Folder", &CTevPlayList2::AddFolder},
@@ -137,16 +137,16 @@ CTevPlayList2::CTevPlayList2(QWidget* parent)
         {CTevButtonCtrl::Kind::DeleteAll, "Delete All", nullptr, &CTevPlayList2::DeleteAll},
     };
     int column = 0;
-    for (const ButtonSpec& spec : specs) {
+    for (const ButtonEntry& entry : entries) {
         auto* button = new CTevButtonCtrl(buttons_);
-        button->SetKind(spec.kind);
-        button->setText(QString::fromLatin1(spec.text));
-        if (spec.tip != nullptr) {
-            button->setToolTip(QString::fromLatin1(spec.tip));
+        button->SetKind(entry.kind);
+        button->setText(QString::fromLatin1(entry.text));
+        if (entry.tip != nullptr) {
+            button->setToolTip(QString::fromLatin1(entry.tip));
         }
         button->setFixedSize(36, 36);
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, spec.action);
+        connect(button, &QPushButton::clicked, this, entry.action);
         grid->addWidget(button, column / 4, column % 4);
         ++column;
     }
