@@ -1,6 +1,6 @@
 #include "core/SettingsStore.h"
 
-#include "core/WriteAll.h"
+#include "core/ReplaceFile.h"
 #include "platform/SoundSystem.h"
 
 #include <fcntl.h>
@@ -223,42 +223,6 @@ bool ValidName(std::string_view name) {
            Trim(name) == name;
 }
 
-// The name of a save's temporary file before mkstemp's six characters: distinct enough that
-// only a save of ours leaves one.
-std::string SavingPrefix(const std::filesystem::path& file) {
-    return "." + file.filename().string() + ".saving-";
-}
-
-// Replaces `file` by `content` through a temporary file in the same folder and a rename.
-bool ReplaceFile(const std::filesystem::path& file, const std::string& content,
-                 std::string& error) {
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    std::string pattern = (file.parent_path() / (SavingPrefix(file) + "XXXXXX"));
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    struct stat old {};
-    if (::stat(file.c_str(), &old) == 0) {
-        fchmod(fd, old.st_mode & 07777);
-    }
-    const bool written = WriteAll(fd, content) && fsync(fd) == 0;
-    const int saved = errno;
-    if (::close(fd) != 0 || !written) {
-        error = std::strerror(written ? errno : saved);
-        ::unlink(pattern.c_str());
-        return false;
-    }
-    if (std::rename(pattern.c_str(), file.c_str()) != 0) {
-        error = std::strerror(errno);
-        ::unlink(pattern.c_str());
-        return false;
-    }
-    return true;
-}
-
 std::string DeckName(std::string_view stem, int deck) {
     if (deck == 0) {
         return std::string(stem) + "A";
@@ -333,7 +297,7 @@ std::string IniWithValue(const std::string& content, std::string_view group, std
 SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) {
     // A save that a crash interrupted leaves its temporary file beside the settings.
     std::error_code ec;
-    const std::string stem = SavingPrefix(file_);
+    const std::string stem = ReplaceFileTemporaryPrefix(file_);
     for (const auto& entry : std::filesystem::directory_iterator(file_.parent_path(), ec)) {
         const std::string name = entry.path().filename().string();
         if (name.size() == stem.size() + 6 && name.compare(0, stem.size(), stem) == 0 &&
@@ -422,6 +386,7 @@ bool SettingsStore::Store(std::string_view name, const std::string& encodedValue
     if (updated == *content) {
         return true;  // nothing changes: the disk is spared a write
     }
+    std::filesystem::create_directories(target.parent_path(), ec);
     std::string error;
     if (!ReplaceFile(target, updated, error)) {
         ReportOnce("cannot be written: " + error);

@@ -9,9 +9,16 @@
 #include <vector>
 
 #include "platform/MessageLayer.h"
+#include "playlist/FolderScan.h"
+
+class QButtonGroup;
+class QProgressBar;
+class QTableView;
+class QTimer;
 
 namespace tev {
 
+class CTevEdit;
 class PlayListModel;
 
 // One track of the play list. Every track belongs to Deck A or Deck B, so the list is two
@@ -20,11 +27,11 @@ struct PlayListTrack {
     static constexpr int kTypeMedium = 0;  // a track of the CD loaded in the deck
     static constexpr int kTypeFile = 2;    // a sound file
 
-    int trackNumber = 0;  // the track's number on its CD (medium tracks)
-    int deck = 0;         // 0 Deck A, 1 Deck B
-    bool cued = false;    // the deck's next track; at most one per deck
-    bool linedUp = false;  // follows the cued track and was handed to the deck in advance
-    bool selected = false;  // the row last clicked or found; at most one in the list
+    int trackNumber = 0;      // the track's number on its CD (medium tracks)
+    int deck = 0;             // 0 Deck A, 1 Deck B
+    bool cued = false;        // the deck's next track; at most one per deck
+    bool linedUp = false;     // follows the cued track and was handed to the deck in advance
+    bool selected = false;    // the row last clicked or found; at most one in the list
     bool unreadable = false;  // could not be measured, or names no file (a URL, another list)
     double length = -1.0;     // seconds; -1 while unknown
     std::string path;         // bytes as the file system names them; a CD's drive name
@@ -139,8 +146,38 @@ class CTevPlayList2 : public QDialog, public MessageReceiver {
 
     LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;
 
+    // The list view, for tests and the keyboard.
+    QTableView* view() const { return view_; }
+    const PlayListModel* model() const { return model_.get(); }
+
+  protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
   private:
+    // Appends a list file's entries for Deck A; how many.
+    int AppendListEntries(const std::string& path);
+    // Inserts the next batch of scanned files.
+    void OnScanTick();
+    void ShowScanning(bool scanning);
+
     std::unique_ptr<PlayListModel> model_;
+    QTableView* view_ = nullptr;
+    QWidget* buttons_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    CTevEdit* search_ = nullptr;
+    QButtonGroup* modes_ = nullptr;
+    QTimer* measureTimer_ = nullptr;
+    QTimer* scanTimer_ = nullptr;
+    FolderScan scan_;
+    std::vector<std::string> scanQueue_;  // found, not yet inserted
+    size_t scanNext_ = 0;
+    bool scanQueueReady_ = false;
+    int scanStart_ = 0;  // the row count when the scan began
+    int scanDeck_ = 0;   // the next scanned file's deck
+    bool scanAlternates_ = false;
     int displayMode_ = kShowFileName;
     std::function<QStringList()> chooseFiles_;
     std::function<QString()> chooseFolder_;

@@ -5,19 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include "core/WriteAll.h"
+#include "core/ReplaceFile.h"
 
 namespace tev {
 namespace {
 
-constexpr std::string_view kFileWriteError = "File Write Error";
 constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
 
 std::string_view Trim(std::string_view text) {
@@ -268,46 +266,6 @@ std::string Id3v1Title(const std::string& path) {
     return Latin1ToUtf8(title);
 }
 
-// Replaces `file` by `content`: a temporary file in the same folder, written and synced, then
-// renamed over it, so a failed save leaves the old list whole.
-bool ReplaceFile(const std::string& file, const std::string& content) {
-    static std::atomic<unsigned> saves{0};
-    const std::filesystem::path target(file);
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = (folder / ("." + target.filename().string() + ".saving-" +
-                               std::to_string(::getpid()) + "-" + std::to_string(saves++)))
-                        .string();
-        // 0666 so that the umask decides, as for any new file.
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    if (fd < 0) {
-        return false;
-    }
-    struct stat old {};
-    if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        fchmod(fd, old.st_mode & 07777);
-    }
-    const bool written = WriteAll(fd, content) && fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || std::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk with the folder.
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        fsync(folderFd);
-        ::close(folderFd);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string FormatM3u(const std::vector<PlayListEntry>& tracks) {
@@ -420,8 +378,7 @@ PlayListSaveResult SavePlayList(const std::string& path, std::vector<PlayListEnt
             track.title = Id3v1Title(track.path);
         }
     }
-    if (!ReplaceFile(result.path, m3u ? FormatM3u(tracks) : FormatPls(tracks))) {
-        result.error = kFileWriteError;
+    if (!ReplaceFile(result.path, m3u ? FormatM3u(tracks) : FormatPls(tracks), result.error)) {
         return result;
     }
     result.written = true;

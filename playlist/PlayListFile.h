@@ -45,7 +45,7 @@ std::vector<PlayListEntry> ParsePls(std::string_view text, const std::string& fo
 struct PlayListSaveResult {
     bool written = false;
     std::string path;   // the file written or meant: ".m3u" is added to a name without extension
-    std::string error;  // what the window shows when the file could not be written
+    std::string error;  // why the file could not be written, for the window to show
 };
 
 // Writes `tracks` as M3U (".m3u", ".m3u8") or PLS (".pls"), chosen by the extension in any case;

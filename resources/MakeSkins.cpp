@@ -273,6 +273,73 @@ QImage PowerButton(bool on, Look look) {
     return image;
 }
 
+// ---- the play list's row icons, 16 x 16 ----
+
+// The decks' display colours as the program starts with them (0x00BBGGRR 0x00FFABCD and
+// 0x00ABCDFF): rows of Deck A are marked in lavender, rows of Deck B in peach.
+const QColor kDeckColour[2] = {QColor(0xcd, 0xab, 0xff), QColor(0xff, 0xcd, 0xab)};
+const QColor kSelectedRing(0xff, 0x8c, 0x1a);  // the selected buttons' orange
+
+enum class Mark { Plain, Cued, Selected, CuedSelected };
+
+// A disc in the deck's colour with the deck's letter cut out of it: "A" or "B"; cued tracks get
+// a play triangle instead, selected ones an orange ring.
+QImage RowIcon(int deck, Mark mark) {
+    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool selected = mark == Mark::Selected || mark == Mark::CuedSelected;
+    const bool cued = mark == Mark::Cued || mark == Mark::CuedSelected;
+    painter.setPen(selected ? QPen(kSelectedRing, 2) : QPen(kDeckColour[deck].darker(180), 1));
+    painter.setBrush(kDeckColour[deck]);
+    painter.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x20, 0x22, 0x26));
+    if (cued) {
+        painter.drawPath(Polygon({{6, 4.5}, {6, 11.5}, {11.5, 8}}));
+    } else if (deck == 0) {
+        // "A": two legs and a bar, drawn as strokes.
+        QPainterPath letter;
+        letter.moveTo(5, 12);
+        letter.lineTo(8, 4);
+        letter.lineTo(11, 12);
+        letter.moveTo(6.2, 9.2);
+        letter.lineTo(9.8, 9.2);
+        painter.drawPath(Stroked(letter, 1.6));
+    } else {
+        // "B": a stem and two bowls.
+        QPainterPath letter;
+        letter.moveTo(5.5, 4);
+        letter.lineTo(5.5, 12);
+        letter.lineTo(9, 12);
+        letter.arcTo(QRectF(7, 8, 4, 4), -90, 180);
+        letter.lineTo(5.5, 8);
+        letter.moveTo(5.5, 4);
+        letter.lineTo(8.5, 4);
+        letter.arcTo(QRectF(6.5, 4, 4, 4), -90, 180);
+        painter.drawPath(Stroked(letter, 1.5));
+    }
+    painter.end();
+    return image;
+}
+
+// A red disc with a white cross: the track cannot be read.
+QImage UnreadableIcon() {
+    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x7a, 0x10, 0x10), 1));
+    painter.setBrush(QColor(0xe0, 0x30, 0x30));
+    painter.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(5.5, 5.5), QPointF(10.5, 10.5));
+    painter.drawLine(QPointF(5.5, 10.5), QPointF(10.5, 5.5));
+    painter.end();
+    return image;
+}
+
 struct Skin {
     const char* name;
     QPainterPath (*glyph)();
@@ -328,5 +395,16 @@ int main(int argc, char** argv) {
     save(PowerButton(true, Look::Selected), QStringLiteral("powerOnSelected.png"));
     save(PowerButton(false, Look::Normal), QStringLiteral("powerOff.png"));
     save(PowerButton(false, Look::Selected), QStringLiteral("powerOffSelected.png"));
+
+    // The play list's row icons, by the names the list loads them under.
+    for (int deck = 0; deck < 2; ++deck) {
+        const QString letter = deck == 0 ? QStringLiteral("A") : QStringLiteral("B");
+        save(RowIcon(deck, Mark::Cued), QStringLiteral("listCued") + letter + ".png");
+        save(RowIcon(deck, Mark::Plain), QStringLiteral("listDeck") + letter + ".png");
+        save(RowIcon(deck, Mark::CuedSelected),
+             QStringLiteral("listCuedSelected") + letter + ".png");
+        save(RowIcon(deck, Mark::Selected), QStringLiteral("listSelected") + letter + ".png");
+    }
+    save(UnreadableIcon(), QStringLiteral("listUnreadable.png"));
     return ok ? 0 : 1;
 }

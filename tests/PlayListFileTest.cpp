@@ -337,7 +337,7 @@ TEST_F(PlayListFolder, AFailedSaveKeepsTheOldList) {
     const auto save = [&] {
         std::vector<PlayListEntry> tracks(2000, E("/m/new.mp3", "New"));
         const auto saved = tev::SavePlayList(list.string(), tracks);
-        return !saved.written && saved.error == "File Write Error" ? 0 : 1;
+        return !saved.written && !saved.error.empty() ? 0 : 1;
     };
     // A folder the user may not write to.
     fs::permissions(dir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
