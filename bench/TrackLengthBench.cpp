@@ -3,6 +3,7 @@
 // went without running a 10 ms timer meanwhile (counters "longest_gap_ms" and "seconds").
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,6 @@
 #include <fstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "core/AppMessages.h"
