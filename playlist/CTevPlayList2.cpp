@@ -327,6 +327,7 @@ void CTevPlayList2::MarkUnreadable(const std::string& path) {
 }
 
 void CTevPlayList2::OnTrackLengthLoaded() {
+    awaitingMeasure_ = false;
     const TrackLengthExchange::Result result = trackLength.Last();
     if (result.seconds >= 0) {
         model_->StoreMeasure(result.path, result.seconds, result.title);
@@ -337,12 +338,12 @@ void CTevPlayList2::OnTrackLengthLoaded() {
 }
 
 void CTevPlayList2::MeasureNext() {
-    if (trackLength.Busy()) {
+    if (awaitingMeasure_ || trackLength.Busy()) {
         return;
     }
     const int row = model_->FirstUnmeasured();
     if (row >= 0) {
-        trackLength.Request(model_->track(row).path);
+        awaitingMeasure_ = trackLength.Request(model_->track(row).path);
     }
 }
 

@@ -170,6 +170,9 @@ class CTevPlayList2 : public QDialog, public MessageReceiver {
     CTevEdit* search_ = nullptr;
     QButtonGroup* modes_ = nullptr;
     QTimer* measureTimer_ = nullptr;
+    // A file was handed to the loader and its report has not been handled: the loader is free
+    // again before it reports, and the same file must not be handed twice.
+    bool awaitingMeasure_ = false;
     QTimer* scanTimer_ = nullptr;
     FolderScan scan_;
     std::vector<std::string> scanQueue_;  // found, not yet inserted
