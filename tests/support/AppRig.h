@@ -19,6 +19,7 @@
 #include "decks/CTevAudioDlg.h"
 #include "decks/CTevDeck2.h"
 #include "decoder/DecoderRig.h"
+#include "input/FileThreads.h"
 #include "output/CTevMixer.h"
 #include "platform/SoundCard.h"
 
@@ -33,6 +34,7 @@ class AppRig {
     explicit AppRig(std::vector<std::string> commandLine = {}) {
         ResetEngineState();
         SetMessagePump(&pump);
+        SetTrackInfoReader(ReadTrackInfo);  // the play list measures its files as in the program
         dialog = std::make_unique<CTevAudioDlg>();
         dialog->SetCommandLineFiles(std::move(commandLine));
         dialog->SetMessageSink([this](const QString& text) { told.append(text); });
@@ -50,6 +52,7 @@ class AppRig {
             SendAppMessage(hMainWnd, WM_CLOSE);
         }
         dialog.reset();
+        SetTrackInfoReader(nullptr);
         SetMessagePump(nullptr);
         ResetEngineState();
     }
