@@ -29,6 +29,7 @@
 #include "output/CTevMixer.h"
 #include "platform/KeyboardDevice.h"
 #include "platform/SoundSystem.h"
+#include "playlist/CTevPlayList2.h"
 
 namespace tev {
 namespace {
@@ -102,10 +103,25 @@ bool CTevAudioDlg::OnInitDialog() {
         if (!path.empty() && path[0] != '/') {
             path = QFile::encodeName(QDir::currentPath()).toStdString().append("/").append(path);
         }
+        const bool cd = CTevDeck2::IsCdImage(path);
+        if (!cd && CTevPlayList2::IsPlayListFileName(path)) {
+            // A list goes into the play list for Deck A, which takes its first playable track
+            // unless a file was named before it.
+            CTevPlayList2& list = *mixer_->playList();
+            int row = list.rowCount();
+            list.LoadPlayList(path);
+            while (row < list.rowCount() && list.track(row).unreadable) {
+                ++row;  // a URL, say
+            }
+            if (row < list.rowCount() && deckA->source() == CTevDeck2::kSourceNone) {
+                list.CueTrack(row);
+                SendAppMessage(hMixerWnd, WM_LOAD_CUED_TRACK, 0, 0);
+            }
+            continue;
+        }
         // A name that is no sound file is passed over before it could empty the deck, which
         // keeps the last file that loaded.
         TrackInfo info;
-        const bool cd = CTevDeck2::IsCdImage(path);
         if ((!cd && !ReadTrackInfo(path, info)) ||
             (cd ? !deckA->LoadCdImage(path) : !deckA->LoadFile(path))) {
             const std::string why = cd ? Cd().LastError(0) : WhyNotPlayable(path);

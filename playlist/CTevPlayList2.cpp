@@ -616,6 +616,10 @@ void CTevPlayList2::LoadPlayList(const std::string& path) {
 int CTevPlayList2::AppendListEntries(const std::string& path) {
     // ".cue" and ".ldj" lists are recognised but not read: LoadPlayList refuses them.
     PlayListLoadResult loaded = ::tev::LoadPlayList(path);
+    if (!loaded.error.empty()) {
+        tellUser_(QStringLiteral("The play list %1 was not read: %2")
+                      .arg(ShownPath(path), QString::fromStdString(loaded.error)));
+    }
     std::vector<PlayListTrack> tracks;
     tracks.reserve(loaded.entries.size());
     for (PlayListEntry& entry : loaded.entries) {

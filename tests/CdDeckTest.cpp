@@ -11,6 +11,7 @@
 #include "decks/CTevTrackNameIndicator.h"
 #include "input/CdReader.h"
 #include "output/CTevCrossFaderCtrl.h"
+#include "playlist/CTevPlayList2.h"
 #include "support/AppRig.h"
 #include "support/CdImage.h"
 
@@ -198,7 +199,7 @@ TEST_F(CdDeck, ADriveThatHoldsItsReaderUpIsGivenUpAndTheDeckStaysUsable) {
     ExpectAudio(out, kRamp, out.size() / 4, file, kRamp, gain);
 }
 
-TEST(CommandLine, EachFileLoadsIntoDeckAWhichKeepsTheLastOneRecognisedAndTheRestAreExplained) {
+TEST(CommandLine, EachFileOrListGoesIntoDeckAAndThePlayListAndTheRestAreExplained) {
     QTemporaryDir files;
     const std::string dir = QFile::encodeName(files.path()).toStdString();
     // The second file's name is not UTF-8: Linux names are bytes.
@@ -225,15 +226,36 @@ TEST(CommandLine, EachFileLoadsIntoDeckAWhichKeepsTheLastOneRecognisedAndTheRest
                                 "is a folder", "pipe.wav is not a regular file"}) {
             EXPECT_TRUE(told.contains(QLatin1String(why))) << why << ": " << told.toStdString();
         }
+        // Listed for Deck A: the two files and the disc's track, nothing that did not load.
+        const CTevPlayList2& list = *rig.mixer->playList();
+        ASSERT_EQ(list.rowCount(), 3);
+        EXPECT_EQ(list.track(0).path, dir + "/first.wav");
+        EXPECT_EQ(list.track(1).path, second);
+        EXPECT_EQ(list.track(2).type, PlayListTrack::kTypeMedium);
+        EXPECT_EQ(list.CuedTrack(0), &list.track(2));
     }
     {
         AppRig rig({dir + "/first.wav", second});
         EXPECT_EQ(rig.deck[0]->GetFilePath(), second);
         EXPECT_TRUE(rig.told.isEmpty());
+        EXPECT_EQ(rig.mixer->playList()->CuedTrackPath(0), second);
         ASSERT_TRUE(rig.WaitReady(0));
         rig.deck[0]->PlayPause(false);
         ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
         const auto out = rig.PlaySlots(3);
         EXPECT_NE(Sample(out, 3 * kChunkFrames - 1, 0), 0.0) << "the file plays";
+    }
+    {
+        // A list named on the command line fills the play list; Deck A takes its first track.
+        std::ofstream(dir + "/set.M3U") << "#EXTM3U\nhttp://127.0.0.1:9/radio\n"
+                                        << second << "\nfirst.wav\n";
+        AppRig rig({dir + "/set.M3U"});
+        const CTevPlayList2& list = *rig.mixer->playList();
+        ASSERT_EQ(list.rowCount(), 3);
+        EXPECT_TRUE(list.track(0).unreadable) << "a URL is never opened";
+        EXPECT_EQ(list.track(2).path, dir + "/first.wav");
+        ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->GetFilePath() == second; }));
+        EXPECT_EQ(list.CuedTrackPath(0), second);
+        EXPECT_TRUE(rig.told.isEmpty());
     }
 }
