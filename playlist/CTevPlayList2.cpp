@@ -82,9 +82,13 @@ CTevPlayList2::CTevPlayList2(QWidget* parent)
     : QDialog(parent), model_(std::make_unique<PlayListModel>()) {
     setWindowTitle(QStringLiteral("Play List"));
     setAcceptDrops(true);
-    auto* layout = new QVBoxLayout(this);
+    // The list on the left, its controls on the right: the window shares the bottom row of the
+    // screen with the analyzer, at the analyzer's size.
+    auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(4);
+    layout->setSpacing(6);
+    auto* controls = new QVBoxLayout();
+    controls->setSpacing(2);
 
     view_ = new QTableView(this);
     view_->setModel(model_.get());
@@ -109,7 +113,6 @@ CTevPlayList2::CTevPlayList2(QWidget* parent)
     header->resizeSection(0, kListWidth - 50 - scrollBar);
     header->resizeSection(1, kTimeColumnWidth);
     view_->setFixedWidth(kListWidth);
-    view_->setMinimumHeight(240);
     connect(view_, &QTableView::clicked, this,
             [this](const QModelIndex& i) { SelectRow(i.row()); });
     connect(view_, &QTableView::doubleClicked, this,
@@ -144,22 +147,22 @@ CTevPlayList2::CTevPlayList2(QWidget* parent)
         if (entry.tip != nullptr) {
             button->setToolTip(QString::fromLatin1(entry.tip));
         }
-        button->setFixedSize(36, 36);
+        button->setFixedSize(34, 28);
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, entry.action);
         grid->addWidget(button, column / 4, column % 4);
         ++column;
     }
-    layout->addWidget(buttons_);
+    controls->addWidget(buttons_, 0, Qt::AlignHCenter);
 
     progress_ = new QProgressBar(this);
     progress_->setTextVisible(false);
     progress_->hide();
-    layout->addWidget(progress_);
+    controls->addWidget(progress_);
 
-    auto* lower = new QHBoxLayout();
     auto* show = new QGroupBox(QStringLiteral("Show"), this);
-    auto* showLayout = new QVBoxLayout(show);
+    auto* showLayout = new QHBoxLayout(show);
+    showLayout->setContentsMargins(4, 2, 4, 2);
     modes_ = new QButtonGroup(this);
     const std::pair<const char*, int> modes[] = {
         {"File Name", kShowFileName}, {"Path", kShowPath}, {"Tag", kShowTag}};
@@ -170,18 +173,21 @@ CTevPlayList2::CTevPlayList2(QWidget* parent)
     }
     modes_->button(kShowFileName)->setChecked(true);
     connect(modes_, &QButtonGroup::idClicked, this, &CTevPlayList2::SetDisplayMode);
-    lower->addWidget(show);
+    controls->addWidget(show);
 
     auto* find = new QGroupBox(QStringLiteral("Find"), this);
-    auto* findLayout = new QVBoxLayout(find);
+    auto* findLayout = new QHBoxLayout(find);
+    findLayout->setContentsMargins(4, 2, 4, 2);
     search_ = new CTevEdit(find);
     findLayout->addWidget(search_);
     auto* next = new QPushButton(QStringLiteral("Next"), find);
     next->setAutoDefault(false);
     connect(next, &QPushButton::clicked, this, &CTevPlayList2::Find);
     findLayout->addWidget(next);
-    lower->addWidget(find, 1);
-    layout->addLayout(lower);
+    controls->addWidget(find);
+    controls->addStretch(1);
+    layout->addLayout(controls, 1);
+    setFixedSize(560, 180);
 
     measureTimer_ = new QTimer(this);
     connect(measureTimer_, &QTimer::timeout, this, &CTevPlayList2::MeasureNext);

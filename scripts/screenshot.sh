@@ -1,8 +1,9 @@
 #!/bin/sh
 # Takes a picture of the running program on a virtual 1920x1080 display, for the README.
-# Usage: scripts/screenshot.sh OUTPUT.png [sound files to load...]
-# Needs xvfb-run and ffmpeg; with xdotool it also starts Deck A, switches its equalizer on and
-# shows the analyzer's octave graph before the picture is taken.
+# Usage: scripts/screenshot.sh OUTPUT.png [sound files or a play list of six or more tracks...]
+# Needs xvfb-run and ffmpeg. With xdotool it first moves the list's second, fourth and sixth
+# tracks to Deck B and loads the first of them, starts both decks, switches Deck A's equalizer on
+# and shows the analyzer's octave graph.
 set -eu
 out=$1
 shift
@@ -24,8 +25,16 @@ XDG_CONFIG_HOME=$config xvfb-run -a -s "-screen 0 1920x1080x24" sh -c '
     "$here"/build/tevaudio "$@" 2>/dev/null &
     sleep 7
     if command -v xdotool >/dev/null; then
-        # Deck A Play, the analyzer on Octave and on, Deck A equalizer on (the default layout).
-        for at in "477 582" "977 955" "1146 997" "369 717"; do
+        # Where the default layout puts them: rows 2, 4 and 6 of the play list, each selected
+        # and swapped to Deck B; row 2 double-clicked into Deck B.
+        for row in 950 986 1022; do
+            xdotool mousemove 465 $row click 1 sleep 0.3 mousemove 861 948 click 1
+            sleep 0.3
+        done
+        xdotool mousemove 465 950 click --repeat 2 --delay 80 1
+        sleep 2
+        # Both decks Play, the analyzer on Octave and on, Deck A equalizer on.
+        for at in "477 582" "1274 582" "977 955" "1146 997" "369 717"; do
             xdotool mousemove $at click 1
             sleep 0.3
         done
