@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -81,13 +82,28 @@ bool AllMeasured(const CTevPlayList2& list) {
     return true;
 }
 
+// Argument 0: WAV files written here. 1: the compressed sweeps of the test files (mp3, ogg,
+// flac, m4a, wma, a few seconds each), found through TEV_FIXTURES.
 void BM_MeasureFiveThousandFiles(benchmark::State& state) {
     QTemporaryDir dir;
     const std::string root = QFile::encodeName(dir.path()).toStdString();
     std::vector<std::string> files;
-    for (int i = 0; i < kDistinctFiles; ++i) {
-        files.push_back(root + "/source " + std::to_string(i) + ".wav");
-        WriteWav(files.back(), 3 * 44100 + static_cast<uint32_t>(i) * 100);
+    if (state.range(0) == 0) {
+        for (int i = 0; i < kDistinctFiles; ++i) {
+            files.push_back(root + "/source " + std::to_string(i) + ".wav");
+            WriteWav(files.back(), 3 * 44100 + static_cast<uint32_t>(i) * 100);
+        }
+    } else {
+        const char* fixtures = std::getenv("TEV_FIXTURES");
+        for (const char* name :
+             {"sweep.mp3", "sweep.ogg", "sweep.flac", "sweep.m4a", "sweep.wma"}) {
+            const std::string path = std::string(fixtures != nullptr ? fixtures : "") + "/" + name;
+            if (fixtures == nullptr || ::access(path.c_str(), R_OK) != 0) {
+                state.SkipWithError("set TEV_FIXTURES to the test files' folder");
+                return;
+            }
+            files.push_back(path);
+        }
     }
     // Every listed file is a file of its own name, as in a library: hard links to the few
     // written, so that the bench does not need gigabytes of disk.
@@ -95,9 +111,11 @@ void BM_MeasureFiveThousandFiles(benchmark::State& state) {
     for (int i = 0; i < kTracks; ++i) {
         const std::string folder = root + "/album " + std::to_string(i / 12);
         QDir().mkpath(QString::fromStdString(folder));
-        paths.push_back(folder + "/track " + std::to_string(i) + ".wav");
-        if (::link(files[static_cast<size_t>(i % kDistinctFiles)].c_str(), paths.back().c_str()) !=
-            0) {
+        const std::string& file = files[static_cast<size_t>(i) % files.size()];
+        paths.push_back(folder + "/track " + std::to_string(i) + file.substr(file.rfind('.')));
+        // A symbolic link where the test files lie on another file system.
+        if (::link(file.c_str(), paths.back().c_str()) != 0 &&
+            ::symlink(file.c_str(), paths.back().c_str()) != 0) {
             state.SkipWithError("cannot link the files");
             return;
         }
@@ -144,7 +162,11 @@ void BM_MeasureFiveThousandFiles(benchmark::State& state) {
     state.counters["seconds"] = seconds;
     state.counters["longest_gap_ms"] = longestGap;
 }
-BENCHMARK(BM_MeasureFiveThousandFiles)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_MeasureFiveThousandFiles)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 
