@@ -88,16 +88,6 @@ TEST_F(Decoder, StereoSixteenBitComesThroughUnchangedThenOnePaddedChunk) {
     EXPECT_NE(decoder.Read(0, chunk.data(), bytes, end), S_OK);
 }
 
-TEST_F(Decoder, ATrackEndingOnAChunkBoundaryEndsWithThatChunk) {
-    const auto source = test::NumberedFrames(2 * static_cast<int>(kChunkFrames), 2, 0);
-    WriteWav(Path("exact.wav"), 2, 16, 44100, test::Bytes(source));
-    TrackDecoder decoder;
-    ASSERT_EQ(decoder.Open(Path("exact.wav")), S_OK);
-    const auto all = ReadAll(decoder);
-    EXPECT_EQ(all.size(), source.size()) << "an extra chunk of silence";
-    EXPECT_EQ(rig.mixer.Count(WM_TRACK_ENDED), 1);
-}
-
 TEST_F(Decoder, MonoIsDuplicatedIntoBothChannelsAtUnityGain) {
     const auto source = test::NumberedFrames(5000, 1, 3);
     WriteWav(Path("mono.wav"), 1, 16, 22050, test::Bytes(source));
@@ -145,16 +135,27 @@ TEST_F(Decoder, EightBitSamplesAreWidened) {
     }
 }
 
-TEST_F(Decoder, AFileShorterThanAChunkGivesOnePaddedChunkAndOneTrackEnd) {
-    const auto source = test::NumberedFrames(100, 2, 1);
-    WriteWav(Path("short.wav"), 2, 16, 44100, test::Bytes(source));
+class TrackEnd : public Decoder, public ::testing::WithParamInterface<size_t> {};
+
+// A track ending on a chunk boundary ends with that chunk, without an extra one of silence; a
+// track shorter than a chunk comes as one chunk padded with silence. Either way the mixer is told
+// of the end once.
+TEST_P(TrackEnd, TheLastChunkHoldsTheLastFramesAndTheMixerIsToldOnce) {
+    const size_t frames = GetParam();
+    const auto source = test::NumberedFrames(static_cast<int>(frames), 2, 1);
+    WriteWav(Path("end.wav"), 2, 16, 44100, test::Bytes(source));
     TrackDecoder decoder;
-    ASSERT_EQ(decoder.Open(Path("short.wav")), S_OK);
+    ASSERT_EQ(decoder.Open(Path("end.wav")), S_OK);
     const auto all = ReadAll(decoder);
-    EXPECT_EQ(all.size(), kChunkBytes / 2);
-    EXPECT_EQ(std::memcmp(all.data(), source.data(), 400), 0);
+    EXPECT_EQ(all.size(), (frames + kChunkFrames - 1) / kChunkFrames * kChunkFrames * 2);
+    EXPECT_EQ(std::memcmp(all.data(), source.data(), source.size() * 2), 0);
+    for (size_t i = source.size(); i < all.size(); ++i) {
+        ASSERT_EQ(all[i], 0) << "padding at sample " << i;
+    }
     EXPECT_EQ(rig.mixer.Count(WM_TRACK_ENDED), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Lengths, TrackEnd, ::testing::Values(2 * kChunkFrames, size_t{100}));
 
 TEST_F(Decoder, SeekToHalfSetsBytesDecodedToHalfTheTotal) {
     const auto source = test::NumberedFrames(44100, 2, 0);
@@ -248,14 +249,16 @@ TEST_F(Decoder, ATinyFileClaimingGigabytesIsRefusedWithoutTheMemory) {
 TEST_F(Decoder, HeadersThatLieAboutTheLengthDecodeToACleanEnd) {
     const auto source = test::NumberedFrames(10000, 2, 2);
     auto bytes = test::Bytes(source);
-    WriteWav(Path("long-claim.wav"), 2, 16, 44100, bytes);
-    {
-        // Claim ten minutes of data where there are 10,000 frames.
-        std::fstream file(Path("long-claim.wav"), std::ios::in | std::ios::out | std::ios::binary);
-        const uint32_t claimed = 44100U * 4 * 600;
+    // A WAV of `data` whose header says it holds `claimed` bytes of it.
+    const auto writeClaiming = [&](const std::string& name, const std::vector<uint8_t>& data,
+                                   uint32_t claimed) {
+        WriteWav(Path(name), 2, 16, 44100, data);
+        std::fstream file(Path(name), std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(40);
         file.write(reinterpret_cast<const char*>(&claimed), 4);
-    }
+    };
+    // Claim ten minutes of data where there are 10,000 frames.
+    writeClaiming("long-claim.wav", bytes, 44100U * 4 * 600);
     TrackDecoder decoder;
     ASSERT_EQ(decoder.Open(Path("long-claim.wav")), S_OK);
     auto all = ReadAll(decoder, 100);
@@ -264,13 +267,7 @@ TEST_F(Decoder, HeadersThatLieAboutTheLengthDecodeToACleanEnd) {
 
     // Claim 1,000 frames where there are 10,000 more after them: only what is claimed plays.
     bytes.insert(bytes.end(), bytes.begin(), bytes.end());
-    WriteWav(Path("short-claim.wav"), 2, 16, 44100, bytes);
-    {
-        std::fstream file(Path("short-claim.wav"), std::ios::in | std::ios::out | std::ios::binary);
-        const uint32_t claimed = 1000U * 4;
-        file.seekp(40);
-        file.write(reinterpret_cast<const char*>(&claimed), 4);
-    }
+    writeClaiming("short-claim.wav", bytes, 1000U * 4);
     ASSERT_EQ(decoder.Open(Path("short-claim.wav")), S_OK);
     all = ReadAll(decoder, 100);
     EXPECT_EQ(std::memcmp(all.data(), source.data(), 1000 * 4), 0);

@@ -94,24 +94,6 @@ TEST(SoundLayer, AToneComesOutAtTheLevelOfItsVolumeAndPan) {
     EXPECT_EQ(Peak(silent, 0, 2, 1024), 0.0);
 }
 
-TEST(SoundLayer, AtItsOwnRateABufferPlaysItsSamplesExactly) {
-    ManualClockCard card;
-    std::vector<int16_t> samples;
-    for (int i = 0; i < 2000; ++i) {
-        samples.push_back(static_cast<int16_t>(i * 13));
-        samples.push_back(static_cast<int16_t>(-i * 7));
-    }
-    SoundBuffer* buffer = Loaded(*card.Output(0), samples);
-    buffer->Play(true);
-    card.Render(1000);  // past the start ramp
-    const auto out = card.Render(500);
-    for (int i = 0; i < 500; ++i) {
-        ASSERT_EQ(std::lround(out[2 * i] * 32768.0), samples[2 * (1000 + i)]);
-        ASSERT_EQ(std::lround(out[2 * i + 1] * 32768.0), samples[2 * (1000 + i) + 1]);
-    }
-    EXPECT_EQ(buffer->GetCurrentPosition(), 1500U * 4);
-}
-
 TEST(SoundLayer, NotificationsFireOncePerSlotEndInOrder) {
     ManualClockCard card;
     constexpr uint32_t kSlotFrames = 1000;

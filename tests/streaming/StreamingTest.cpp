@@ -30,6 +30,23 @@ void ExpectFileFrames(const std::vector<float>& out, size_t from, size_t to,
     }
 }
 
+// Deck A loaded with a file of `frames` numbered frames and started; the file's samples.
+std::vector<int16_t> StartFile(StreamRig& rig, size_t frames) {
+    auto a = rig.MakeFile("a.wav", static_cast<int>(frames), 0);
+    rig.Load(0, "a.wav");
+    rig.engine->StartForward(0);
+    return a;
+}
+
+// The first frame of a render where the main output's left channel is not silent.
+size_t FirstHeard(const std::vector<float>& out) {
+    size_t first = 0;
+    while (first < out.size() / 4 && At(out, first, 0) == 0.0) {
+        ++first;
+    }
+    return first;
+}
+
 }  // namespace
 
 TEST(Streaming, APlayingDeckPutsItsFileOnBothOutputsSampleForSample) {
@@ -75,9 +92,7 @@ TEST(Streaming, FeedsOneChunkAt26OutstandingAndTwoAt25) {
 
 TEST(Streaming, RepeatedNotificationsAreFakeAndADriftedMonitorIsResynced) {
     StreamRig rig;
-    rig.MakeFile("a.wav", 200 * kChunkFrames, 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
+    StartFile(rig, 200 * kChunkFrames);
     rig.PlaySlots(3);
     const int written = rig.main.ForwardWriteSlot(0);
     const int handled = rig.forwardNotifications;
@@ -119,13 +134,14 @@ TEST(Streaming, EveryTwentySeventhChunkTakenWakesTheReaderOnce) {
     EXPECT_EQ(wakes, 2);
 }
 
-TEST(Streaming, PlayStopsAtTheFirstSilentSlotAfterTheLastTrack) {
+// Tracks that end in the middle of a chunk, one longer than the priming amount and one shorter.
+class LastTrack : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(LastTrack, PlaysToItsEndThenStopsAtTheFirstSilentSlot) {
     StreamRig rig;
-    const size_t frames = 130 * kChunkFrames + 100;
-    const auto a = rig.MakeFile("a.wav", static_cast<int>(frames), 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
-    const auto out = rig.PlaySlots(140);
+    const size_t frames = GetParam();
+    const auto a = StartFile(rig, frames);
+    const auto out = rig.PlaySlots(static_cast<int>(frames / kChunkFrames) + 10);
     ExpectFileFrames(out, kRamp, frames, a, kRamp, kFullLeftGain);
     for (size_t f = frames; f < out.size() / 4; ++f) {
         ASSERT_EQ(At(out, f, 0), 0.0) << "heard after the end, frame " << f;
@@ -135,16 +151,8 @@ TEST(Streaming, PlayStopsAtTheFirstSilentSlotAfterTheLastTrack) {
     EXPECT_EQ(forwardNotifyRunning[0].load(), 0U);
 }
 
-TEST(Streaming, ATrackShorterThanThePrimingAmountPlaysToItsEnd) {
-    StreamRig rig;
-    const size_t frames = 40 * kChunkFrames + 7;
-    const auto a = rig.MakeFile("a.wav", static_cast<int>(frames), 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
-    const auto out = rig.PlaySlots(50);
-    ExpectFileFrames(out, kRamp, frames, a, kRamp, kFullLeftGain);
-    EXPECT_EQ(rig.stops, 1);
-}
+INSTANTIATE_TEST_SUITE_P(Lengths, LastTrack,
+                         ::testing::Values(130 * kChunkFrames + 100, 40 * kChunkFrames + 7));
 
 TEST(Streaming, TheMonitorPacesPlayWhenThereIsNoMainDevice) {
     StreamRig rig;
@@ -256,9 +264,7 @@ TEST(Streaming, AStalledUiThreadIsHeardAsSilenceThenPlayGoesOnNeverAsTheLastLap)
 
 TEST(Streaming, NoAllocationWhileStreaming) {
     StreamRig rig;
-    rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
+    StartFile(rig, 300 * kChunkFrames);
     rig.PlaySlots(5);
     StopNotifyForwarder(0, PlayDirection::Forward);  // the handler is called directly below
     for (int i = 0; i < 20; ++i) {
@@ -271,9 +277,7 @@ TEST(Streaming, NoAllocationWhileStreaming) {
 
 TEST(Streaming, BackwardPlayReversesWhatWasPlayedAndResumesFromTheMirror) {
     StreamRig rig;
-    const auto a = rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
+    const auto a = StartFile(rig, 300 * kChunkFrames);
     rig.PlaySlots(30);
     StreamRig::TurnBackward(0);
     EXPECT_TRUE(rig.main.IsPlayingBackward(0));
@@ -320,9 +324,7 @@ TEST(Streaming, BackwardPlayReversesWhatWasPlayedAndResumesFromTheMirror) {
 
 TEST(Streaming, BackwardPlayStopsItselfAtTheHistoryLimit) {
     StreamRig rig;
-    rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
+    StartFile(rig, 300 * kChunkFrames);
     rig.PlaySlots(110);
     StreamRig::TurnBackward(0);
     for (int i = 0; i < 110 && rig.main.IsPlayingBackward(0); ++i) {
@@ -407,14 +409,9 @@ static double LargestStep(const std::vector<float>& out, int channel) {
 
 TEST(Streaming, BothOutputsOfASplitCardStartTurnRoundAndResumeInTheSameFrame) {
     StreamRig rig;
-    rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
+    StartFile(rig, 300 * kChunkFrames);
     auto out = rig.PlaySlots(20);
-    size_t first = 0;
-    while (first < out.size() / 4 && At(out, first, 0) == 0.0) {
-        ++first;
-    }
+    const size_t first = FirstHeard(out);
     ASSERT_LT(first, out.size() / 4);
     EXPECT_NE(At(out, first, 2), 0.0) << "the monitor starts in the same frame";
     EXPECT_EQ(At(out, first - 1, 2), 0.0);
@@ -479,9 +476,7 @@ TEST(Streaming, TurningRoundResyncingTempoAndPausingNeitherGapNorStepFasterThanT
 
 TEST(Streaming, BackwardPastTheStartThenForwardPlaysOnIntoTheTrack) {
     StreamRig rig;
-    const auto a = rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
+    const auto a = StartFile(rig, 300 * kChunkFrames);
     rig.PlaySlots(3);
     StreamRig::TurnBackward(0);
     rig.PlaySlots(6);  // into the silence before the track
@@ -489,10 +484,7 @@ TEST(Streaming, BackwardPastTheStartThenForwardPlaysOnIntoTheTrack) {
     const auto out = rig.PlaySlots(12);
     // Through that silence and on into the track from its start (whose first frame is 0),
     // every frame in order.
-    size_t first = 0;
-    while (first < out.size() / 4 && At(out, first, 0) == 0.0) {
-        ++first;
-    }
+    const size_t first = FirstHeard(out);
     ASSERT_GT(first, kRamp);
     ASSERT_LT(first, out.size() / 4 - 2 * kChunkFrames) << "the deck stays silent";
     ExpectFileFrames(out, first - 1, out.size() / 4, a, 0, kFullLeftGain);
@@ -529,9 +521,7 @@ TEST(Streaming, ADeckPrimedAgainDuringAFadeRebuildsItsBuffersSafely) {
 
 TEST(Streaming, ReopeningTheMainOutputWhilePlayingGoesOnFromThePositionHeard) {
     StreamRig rig;
-    const auto a = rig.MakeFile("a.wav", 300 * kChunkFrames, 0);
-    rig.Load(0, "a.wav");
-    rig.engine->StartForward(0);
+    const auto a = StartFile(rig, 300 * kChunkFrames);
     rig.PlaySlots(30);
     const auto heard = static_cast<size_t>(rig.main.ForwardPlayCursor(0) / 4);
     auto card = std::make_shared<ManualClockCard>(2);
