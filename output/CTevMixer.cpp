@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "analysis/CTevAnalyzer.h"
 #include "analysis/CTevAnalyzerGraph.h"
@@ -628,15 +630,20 @@ void CTevMixer::LoadCuedTrack(int deck, bool play) {
             return;
         }
         decks_[deck]->LoadCdTrack(track.trackNumber);
-    } else if (track.unreadable || !decks_[deck]->LoadFile(track.path)) {
-        // Never opened again: a URL or another list is never handed to the decoder.
-        playList_->MarkUnreadable(track.path);
-        const QString shown = CTevDeck2::ShownPath(track.path);
-        tellUser_(track.unreadable || track.path.empty() || track.path[0] != '/'
-                      ? QStringLiteral("File Not Recognized: %1").arg(shown)
-                      : QStringLiteral("File Not Recognized: %1 %2")
-                            .arg(shown, QString::fromStdString(WhyNotPlayable(track.path))));
-        return;
+    } else {
+        // Loading empties the deck first: a track known not to play (a URL, a file that could
+        // not be measured) or a file that is gone leaves the deck, perhaps playing, as it is.
+        std::error_code error;
+        const bool file = !track.unreadable && std::filesystem::is_regular_file(track.path, error);
+        if (!file || !decks_[deck]->LoadFile(track.path)) {
+            playList_->MarkUnreadable(track.path);
+            const QString shown = CTevDeck2::ShownPath(track.path);
+            const bool local = !track.path.empty() && track.path[0] == '/';
+            tellUser_(local ? QStringLiteral("File Not Recognized: %1 %2")
+                                  .arg(shown, QString::fromStdString(WhyNotPlayable(track.path)))
+                            : QStringLiteral("File Not Recognized: %1").arg(shown));
+            return;
+        }
     }
     if (resume && decks_[deck] != nullptr && !decks_[deck]->IsPlaying()) {
         decks_[deck]->PlayPause(true);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <fstream>
 
 #include "playlist/CTevPlayList2.h"
 #include "support/AppRig.h"
@@ -133,4 +134,36 @@ TEST(PlayListPlay, NextWhilePlayingPlaysOnWithTheNextFile) {
         heard += Sample(out, f, 0) < -100.0 ? 1 : 0;
     }
     EXPECT_GT(heard, 4 * kChunkFrames) << "the next file plays on";
+}
+
+// A listed track that cannot play, chosen while the deck plays: the user is told, the deck plays
+// on undisturbed, and the row shows "???".
+TEST(PlayListPlay, ATrackThatCannotPlayLeavesThePlayingDeckAlone) {
+    AppRig rig;
+    const auto a = rig.MakeFile("a.wav", 100 * kChunk, 0);
+    rig.Browse(0, "a.wav");
+    std::ofstream(rig.Path("set.m3u")) << "gone.wav\nhttp://127.0.0.1:9/stream\n";
+    CTevPlayList2& list = *rig.mixer->playList();
+    list.LoadPlayList(rig.Path("set.m3u"));
+    ASSERT_EQ(list.rowCount(), 3);
+    QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
+    ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+    rig.PlaySlots(3);
+
+    for (int row : {1, 2}) {
+        list.ActivateRow(row);
+        AppRig::Settle();
+        EXPECT_TRUE(rig.deck[0]->IsPlaying());
+        EXPECT_EQ(rig.deck[0]->GetFilePath(), rig.Path("a.wav"));
+        EXPECT_EQ(list.TimeText(row), QStringLiteral("???"));
+    }
+    ASSERT_EQ(rig.told.size(), 2);
+    EXPECT_EQ(rig.told[0], QStringLiteral("File Not Recognized: %1 is missing")
+                               .arg(QString::fromStdString(rig.Path("gone.wav"))));
+    EXPECT_EQ(rig.told[1], QStringLiteral("File Not Recognized: http://127.0.0.1:9/stream"));
+    // The deck's sound went on where it was.
+    const double gain = AppRig::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
+    const auto out = rig.PlaySlots(2);
+    const size_t at = 3 * kChunkFrames + kChunkFrames / 2;
+    EXPECT_NEAR(Sample(out, kChunkFrames / 2, 0), a[2 * at] * gain, 0.6);
 }
