@@ -494,8 +494,17 @@ LRESULT CTevMixer::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
         case WM_TRACK_LENGTH_LOADED:
             return OnPlayListMessage(msg, static_cast<int>(wParam), lParam);
         default:
-            return engine_->OnAppMessage(msg, wParam, lParam);
+            break;
     }
+    const LRESULT result = engine_->OnAppMessage(msg, wParam, lParam);
+    const int deck = static_cast<int>(wParam);
+    if (msg == WM_STOP_FORWARD && deck >= 0 && deck < kDeckCount && loadAfterStop_[deck]) {
+        // Only now: the stop's wait for the deck's forwarder dispatches messages, and a load that
+        // started play in the middle of it would find the old forwarder still there.
+        loadAfterStop_[deck] = false;
+        PostAppMessage(hMixerWnd, WM_LOAD_CUED_TRACK, WPARAM(deck), 1);
+    }
+    return result;
 }
 
 LRESULT CTevMixer::OnPlayListMessage(uint32_t msg, int deck, LPARAM lParam) {
@@ -531,6 +540,7 @@ LRESULT CTevMixer::OnPlayListMessage(uint32_t msg, int deck, LPARAM lParam) {
             break;
         case WM_TRACK_LOADED:
             loadAtEnd_[deck] = false;
+            loadAfterStop_[deck] = false;
             AddLoadedTrack(deck, lParam != 0);
             break;
         case WM_APPEND_PENDING_ENTRY: {
@@ -551,6 +561,7 @@ LRESULT CTevMixer::OnPlayListMessage(uint32_t msg, int deck, LPARAM lParam) {
             break;
         case WM_DECK_EMPTIED:
             loadAtEnd_[deck] = false;
+            loadAfterStop_[deck] = false;
             handed_[deck].clear();
             playList_->ClearCued(deck);
             break;
@@ -591,12 +602,21 @@ void CTevMixer::OnTrackEnded(int deck, LPARAM why) {
         playList_->CueLinedUpTrack(deck);
     }
     loadAtEnd_[deck] = false;
+    const std::string next = LineUpPlayable(deck);
+    if (next.empty()) {
+        return;  // the deck stops when this track has played out
+    }
+    handed_[deck].push_back(next);
+    d.OpenFile(next);
+    d.StartTrackEndBlink();
+}
+
+std::string CTevMixer::LineUpPlayable(int deck) {
     // Tracks known not to play (unmeasurable files, URLs, CD tracks) are passed over unopened.
-    std::string next;
     for (;;) {
-        next = playList_->LineUpNextTrack(deck);
+        std::string next = playList_->LineUpNextTrack(deck);
         if (next.empty()) {
-            return;  // the deck stops when this track has played out
+            return next;
         }
         const PlayListTrack* lined = nullptr;
         for (int row = 0; row < playList_->rowCount() && lined == nullptr; ++row) {
@@ -604,17 +624,15 @@ void CTevMixer::OnTrackEnded(int deck, LPARAM why) {
             lined = t.deck == deck && t.linedUp ? &t : nullptr;
         }
         if (lined != nullptr && !lined->unreadable && lined->type == PlayListTrack::kTypeFile) {
-            break;
+            return next;
         }
         playList_->CueLinedUpTrack(deck);
     }
-    handed_[deck].push_back(next);
-    d.OpenFile(next);
-    d.StartTrackEndBlink();
 }
 
 void CTevMixer::LoadCuedTrack(int deck, bool play) {
     loadAtEnd_[deck] = false;
+    loadAfterStop_[deck] = false;
     handed_[deck].clear();
     const PlayListTrack* cued = playList_->CuedTrack(deck);
     if (cued == nullptr) {
@@ -692,10 +710,16 @@ void CTevMixer::MarkReady(int deck) {
 
 void CTevMixer::StopAtEnd(int deck) {
     decks_[deck]->StopAtEnd();
-    if (loadAtEnd_[deck]) {
-        // After this handler, as the stop itself.
+    // A next file at another rate, or one listed after the reader had found no next track (a
+    // short file is read to its end as it loads): loaded now and played, after a short gap.
+    const bool next = loadAtEnd_[deck] || (decks_[deck]->source() == CTevDeck2::kSourceFile &&
+                                           playList_ != nullptr && !LineUpPlayable(deck).empty());
+    if (next) {
+        if (!loadAtEnd_[deck]) {
+            playList_->CueLinedUpTrack(deck);
+        }
         loadAtEnd_[deck] = false;
-        PostAppMessage(hMixerWnd, WM_LOAD_CUED_TRACK, WPARAM(deck), 1);
+        loadAfterStop_[deck] = true;  // once the stop the deck posted is done
     }
 }
 

@@ -141,6 +141,9 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     // The play list's side of the engine's and the decks' messages.
     LRESULT OnPlayListMessage(uint32_t msg, int deck, LPARAM lParam);
     void OnTrackEnded(int deck, LPARAM why);
+    // Lines up the deck's next track that may play, passing over those known not to; empty when
+    // there is none.
+    std::string LineUpPlayable(int deck);
     void LoadCuedTrack(int deck, bool play);
     void AddLoadedTrack(int deck, bool cd);
     void AddCdTrack(int deck, const std::string& drive, int track, bool cue);
@@ -189,6 +192,8 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     std::deque<std::string> handed_[kDeckCount];
     // The next file plays at another rate: it is loaded afresh when this one has played out.
     bool loadAtEnd_[kDeckCount] = {false, false};
+    // The cued track is loaded and played when the deck's stop at the end has been carried out.
+    bool loadAfterStop_[kDeckCount] = {false, false};
 };
 
 }  // namespace tev

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <algorithm>
 #include <fstream>
+#include <vector>
 
 #include "playlist/CTevPlayList2.h"
 #include "support/AppRig.h"
@@ -166,4 +168,42 @@ TEST(PlayListPlay, ATrackThatCannotPlayLeavesThePlayingDeckAlone) {
     const auto out = rig.PlaySlots(2);
     const size_t at = 3 * kChunkFrames + kChunkFrames / 2;
     EXPECT_NEAR(Sample(out, kChunkFrames / 2, 0), a[2 * at] * gain, 0.6);
+}
+
+// A next file the reader cannot go on into plays once the first has played out, after a short
+// gap: one at another rate than the deck's buffers (rather than at the wrong pitch), and one
+// listed only after the reader had read the whole of a short first file.
+TEST(PlayListPlay, ANextFileTheReaderCannotTakeFollowsOnceTheFirstEnds) {
+    struct Case {
+        int firstChunks;
+        uint32_t nextRate;
+    };
+    for (const Case& c : {Case{200, 48000}, Case{30, 44100}}) {
+        SCOPED_TRACE(c.nextRate);
+        AppRig rig;
+        rig.MakeFile("a.wav", c.firstChunks * kChunk, 0);
+        test::WriteWav(rig.Path("b.wav"), 2, 16, static_cast<int>(c.nextRate),
+                       test::Bytes(test::NumberedFrames(100 * kChunk, 2, 4572)));
+        // Listed once the ring is full: before the end of a long first file is read, after that
+        // of a short one.
+        rig.Browse(0, "a.wav");
+        CTevPlayList2& list = *rig.mixer->playList();
+        list.AddTrack(0, rig.Path("b.wav"), -1.0, {});
+        QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
+        ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+        rig.PlaySlots(c.firstChunks + 4);
+        ASSERT_TRUE(AppRig::PumpUntil([&] {
+            return rig.deck[0]->IsPlaying() && rig.deck[0]->GetFilePath() == rig.Path("b.wav");
+        }));
+        EXPECT_EQ(list.CuedTrackPath(0), rig.Path("b.wav"));
+        // At its own pitch: its numbered frames go by at its rate against the card's 44,100 Hz.
+        const auto out = rig.PlaySlots(6);
+        const double gain = AppRig::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
+        std::vector<double> steps;
+        for (size_t f = 2 * kChunkFrames; f < 5 * kChunkFrames; ++f) {
+            steps.push_back(Sample(out, f + 1, 0) - Sample(out, f, 0));
+        }
+        std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+        EXPECT_NEAR(steps[steps.size() / 2] / gain, c.nextRate / 44100.0, 0.01);
+    }
 }
