@@ -27,6 +27,7 @@
 #include "controls/CTevButtonCtrl.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
+#include "decks/CTevDeck2.h"
 #include "playlist/CTevDeckSelector.h"
 #include "playlist/CTevEdit.h"
 #include "playlist/PlayListFile.h"
@@ -47,15 +48,6 @@ constexpr size_t kScanBatch = 256;
 const QString kSoundPatterns =
     QStringLiteral("*.mp3 *.ogg *.wav *.wma *.flac *.m4a *.aac *.opus *.oga *.aif *.aiff");
 const QString kListPatterns = QStringLiteral("*.m3u *.m3u8 *.pls");
-
-// Paths cross into the engine as the bytes the file system uses.
-std::string PathBytes(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-QString ShownPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 std::string LowerExtension(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -451,7 +443,7 @@ void CTevPlayList2::AddFiles() {
         int deck = alternate ? 1 : choice;
         std::vector<PlayListTrack> pending;
         for (const QString& file : files) {
-            std::string path = PathBytes(file);
+            std::string path = CTevDeck2::PathBytes(file);
             if (IsPlayListFileName(path)) {
                 // The list's entries keep their place among the chosen files.
                 model_->Append(std::exchange(pending, {}));
@@ -486,7 +478,7 @@ void CTevPlayList2::AddFolder() {
         scanQueue_.clear();
         scanNext_ = 0;
         scanQueueReady_ = false;
-        scan_.Start(PathBytes(folder));
+        scan_.Start(CTevDeck2::PathBytes(folder));
         ShowScanning(true);
         scanTimer_->start(kScanIntervalMs);
     }
@@ -582,8 +574,8 @@ void CTevPlayList2::Save() {
                 rows.push_back(row);
             }
         }
-        const PlayListSaveResult saved = SavePlayList(PathBytes(name), entries);
-        setWindowTitle(ShownPath(saved.path));
+        const PlayListSaveResult saved = SavePlayList(CTevDeck2::PathBytes(name), entries);
+        setWindowTitle(CTevDeck2::ShownPath(saved.path));
         for (size_t i = 0; i < rows.size(); ++i) {
             model_->SetTitle(rows[i], entries[i].title);
         }
@@ -599,7 +591,7 @@ void CTevPlayList2::AddDropped(const QStringList& paths) {
     std::vector<PlayListTrack> pending;
     int added = 0;
     for (const QString& dropped : paths) {
-        std::string path = PathBytes(dropped);
+        std::string path = CTevDeck2::PathBytes(dropped);
         if (IsPlayListFileName(path)) {
             model_->Append(std::exchange(pending, {}));
             added += AppendListEntries(path);
@@ -624,7 +616,7 @@ int CTevPlayList2::AppendListEntries(const std::string& path) {
     PlayListLoadResult loaded = ::tev::LoadPlayList(path);
     if (!loaded.error.empty()) {
         tellUser_(QStringLiteral("The play list %1 was not read: %2")
-                      .arg(ShownPath(path), QString::fromStdString(loaded.error)));
+                      .arg(CTevDeck2::ShownPath(path), QString::fromStdString(loaded.error)));
     }
     std::vector<PlayListTrack> tracks;
     tracks.reserve(loaded.entries.size());
