@@ -167,12 +167,28 @@ void CTevButtonCtrl::changeEvent(QEvent* event) {
     QPushButton::changeEvent(event);
 }
 
+bool CTevButtonCtrl::Press() {
+    if (!isEnabled() || pressed_) {
+        return false;
+    }
+    pressed_ = true;
+    if (const uint32_t msg = PressedMessage(kind_); msg != 0) {
+        PostAppMessage(hDeckWnd[deck_], msg, static_cast<WPARAM>(deck_));
+    }
+    update();
+    return true;
+}
+
+void CTevButtonCtrl::Release() {
+    if (pressed_) {
+        EndHold();
+        update();
+    }
+}
+
 void CTevButtonCtrl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && !pressed_) {
-        pressed_ = true;
-        if (const uint32_t msg = PressedMessage(kind_); msg != 0) {
-            PostAppMessage(hDeckWnd[deck_], msg, static_cast<WPARAM>(deck_));
-        }
+    if (event->button() == Qt::LeftButton) {
+        Press();
     }
     QPushButton::mousePressEvent(event);
 }

@@ -44,6 +44,12 @@ class CTevButtonCtrl : public QPushButton {
     // Shows the pressed image while not pressed: a button that blinks to draw the eye.
     void SetHighlighted(bool on);
     bool highlighted() const { return highlighted_; }
+    // Keyboard control holds the button down and lets it go as the mouse would: drawn pressed,
+    // and a winding button tells its deck. A disabled or already held button takes no press
+    // (false).
+    bool Press();
+    void Release();
+    bool held() const { return pressed_; }
 
     // The bare name of the file the next paint draws; empty when the button has no kind.
     QString ImageFileName() const;

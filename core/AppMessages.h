@@ -63,6 +63,10 @@ inline constexpr uint32_t WM_FILES_DROPPED = WM_APP + 26;
 
 // The system message that asks a window to close (the mixer posts it to the main window).
 inline constexpr uint32_t WM_CLOSE = 0x0010;
+// The system's key messages, as the panels post them to the mixer; wParam: the key's character
+// (the letter or digit, or the navigation key's virtual-key code, as the keyboard poll reports).
+inline constexpr uint32_t WM_KEYDOWN = 0x0100;
+inline constexpr uint32_t WM_KEYUP = 0x0101;
 
 // ---- To the main window (hMainWnd): requests to update a control, carried out there ----
 inline constexpr uint32_t WM_SHOW_CPU_USAGE = WM_APP + 49;

@@ -102,14 +102,18 @@ uint32_t ThreadTrackLengthLoad() {
     }
 }
 
+void PollKeyboard(const KeyboardDevice& keyboard) {
+    if (keyboardEnabled.load(std::memory_order_relaxed) != 0) {
+        for (const char key : keyboard.PollKeys()) {
+            SendAppMessage(hMixerWnd, WM_KEY_PRESSED,
+                           static_cast<WPARAM>(static_cast<unsigned char>(key)));
+        }
+    }
+}
+
 uint32_t ThreadKeyboardPoll(const KeyboardDevice& keyboard) {
     while (keyboardPollRunning.load() == 1) {
-        if (keyboardEnabled.load(std::memory_order_relaxed) != 0) {
-            for (const char key : keyboard.PollKeys()) {
-                SendAppMessage(hMixerWnd, WM_KEY_PRESSED,
-                               static_cast<WPARAM>(static_cast<unsigned char>(key)));
-            }
-        }
+        PollKeyboard(keyboard);
         std::this_thread::sleep_for(kKeyboardPollPeriod);
     }
     return 0;

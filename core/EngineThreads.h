@@ -45,8 +45,10 @@ void SetTrackInfoReader(TrackInfoReader reader);
 // WM_TRACK_LENGTH_LOADED. Leaves when trackLengthLoaderRunning drops.
 uint32_t ThreadTrackLengthLoad();
 
-// Every 15 ms, while keyboard control is enabled, sends WM_KEY_PRESSED for each polled key that
-// is down. Leaves when keyboardPollRunning drops.
+// One poll: while keyboard control is enabled, sends WM_KEY_PRESSED for each polled key that is
+// down, in the poll table's order.
+void PollKeyboard(const KeyboardDevice& keyboard);
+// Polls every 15 ms. Leaves when keyboardPollRunning drops.
 uint32_t ThreadKeyboardPoll(const KeyboardDevice& keyboard);
 
 // [UI thread] Raise the thread's run flag and start it (below normal and time-critical

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 
 #include "analysis/CTevAnalyzer.h"
@@ -83,7 +84,9 @@ bool CTevAudioDlg::OnInitDialog() {
     mixer_->OnInitDialog();
 
     trackLengthThread_ = StartTrackLengthLoader();
-    keyboardThread_ = StartKeyboardPoll(Keyboard());
+    if (keyboardPolled_) {
+        keyboardThread_ = StartKeyboardPoll(Keyboard());
+    }
 
     // Without a sound system (not merely without a sound card) nothing could ever play.
     SoundSystem& sound = SoundSystem::Instance();
@@ -306,8 +309,8 @@ LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
             deck.tempoLabel()->setText(deck.tempoText());
             break;
         case WM_SYNC_TEMPO_SLIDER:
-            deck.tempoSlider()->setValue(
-                -static_cast<int>(deck.tempo() * CTevDeck2::kTempoRange / 8));
+            deck.tempoSlider()->setValue(-static_cast<int>(
+                std::lround(deck.tempo() * CTevDeck2::kTempoRange / CTevDeck2::kMaxTempo)));
             break;
         case WM_SYNC_POSITION_SLIDER:
             deck.positionSlider()->setValue(

@@ -40,6 +40,9 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     }
     // How problems are told to the user: a message box by default.
     void SetMessageSink(std::function<void(const QString&)> sink) { tellUser_ = std::move(sink); }
+    // Whether OnInitDialog starts the thread that polls the keyboard every 15 ms (it does by
+    // default); off where the polls are made one by one (PollKeyboard).
+    void SetKeyboardPolled(bool polled) { keyboardPolled_ = polled; }
     // Places every panel: the mixer centred at the top between the decks, effects and equalizers
     // below the decks, the play list and the analyzer at the bottom, meeting at the centre.
     void LayOutPanels();
@@ -66,6 +69,7 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     bool ended_ = false;
     WorkerThread trackLengthThread_;
     WorkerThread keyboardThread_;
+    bool keyboardPolled_ = true;
     CpuUsageMeter cpuMeter_;
     double cpuUsage_ = 0.0;
     QString cpuUsageText_;

@@ -213,9 +213,12 @@ void CTevDeck2::SetDeck(int deck) {
     chooser_->setToolTip(QStringLiteral("select file or CD"));
     play_->setToolTip(deck == 0 ? QStringLiteral("'W'") : QStringLiteral("'P'"));
     rev_->setToolTip(deck == 0 ? QStringLiteral("'A'") : QStringLiteral("'L'"));
+    cue_->setToolTip(deck == 0 ? QStringLiteral("'Q'") : QStringLiteral("'O'"));
     if (deck == 0) {
-        cue_->setToolTip(QStringLiteral("'Q'"));
+        ffwd_->setToolTip(QStringLiteral("'F'"));
+        rwnd_->setToolTip(QStringLiteral("'R'"));
     }
+    tempoSlider_->setToolTip(deck == 0 ? QStringLiteral("'R', 'F'") : QStringLiteral("'K', 'J'"));
     positionSlider_->setToolTip(deck == 0 ? QStringLiteral("'1'-'5'") : QStringLiteral("'6'-'0'"));
     initialised_ = true;
 }
@@ -434,7 +437,12 @@ void CTevDeck2::SetTempo(double tempo) {
 }
 
 void CTevDeck2::OnTempoSliderMoved(int value) {
-    SetTempo(-value * 8.0 / kTempoRange);
+    SetTempo(-value * kMaxTempo / kTempoRange);
+}
+
+void CTevDeck2::NudgeTempo(double step) {
+    tempoSlider_->setValue(
+        static_cast<int>(std::lround(-(transport_.tempo() + step) * kTempoRange / kMaxTempo)));
 }
 
 void CTevDeck2::OnTempoUpDown(int delta) {
@@ -448,6 +456,11 @@ void CTevDeck2::OnTempoReset() {
 }
 
 // ---- Cue, winding, position slider ----
+
+void CTevDeck2::ToggleCue() {
+    cue_->setChecked(!transport_.cueEngaged());
+    OnCueClicked(cue_->isChecked());
+}
 
 void CTevDeck2::OnCueClicked(bool checked) {
     if (checked) {

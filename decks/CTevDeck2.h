@@ -51,6 +51,8 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     };
     static constexpr int kPositionRange = 65535;
     static constexpr int kTempoRange = 1000;
+    // The tempo in percent at either end of the tempo slider.
+    static constexpr double kMaxTempo = 8.0;
 
     explicit CTevDeck2(QWidget* parent = nullptr);
     ~CTevDeck2() override;
@@ -95,6 +97,10 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     void UpdatePositionFromElapsed() { transport_.UpdatePositionFromElapsed(); }
     void StepRotation(int direction);
     void SetTempo(double tempo);
+    // Keyboard control: the tempo moved by a step in percent, as far as the slider goes (the
+    // slider follows and sets the tempo); the cue engaged or released as by its check box.
+    void NudgeTempo(double step);
+    void ToggleCue();
 
     const QString& GetTitle() const { return transport_.title(); }
     double GetLengthSeconds() const { return transport_.lengthSeconds(); }

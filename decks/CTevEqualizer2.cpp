@@ -26,6 +26,10 @@ double GainOf(int position) {
     return (2000 - position) / 1000.0;
 }
 
+int PositionOf(double gain) {
+    return static_cast<int>(std::lround(2000 - gain * 1000));
+}
+
 }  // namespace
 
 CTevEqualizer2::CTevEqualizer2(QWidget* parent) : QDialog(parent) {
@@ -101,6 +105,11 @@ void CTevEqualizer2::SetDeck(int deck) {
     setWindowTitle(deck == 0 ? QStringLiteral("Deck A Equalizer")
                              : QStringLiteral("Deck B Equalizer"));
     SetBandCount(3);
+    // The bands keyboard control moves; Ctrl reaches Deck B's.
+    const QString ctrl = deck == 0 ? QString() : QStringLiteral("Ctrl-");
+    sliders_[0]->setToolTip(QStringLiteral("'%1A', '%1Z'").arg(ctrl));
+    sliders_[1]->setToolTip(QStringLiteral("'%1S', '%1X'").arg(ctrl));
+    sliders_[2]->setToolTip(QStringLiteral("'%1C'").arg(ctrl));
 }
 
 void CTevEqualizer2::EnableBands(int count) {
@@ -162,6 +171,15 @@ void CTevEqualizer2::OnBandSlider(int band) {
     const double value = GainOf(sliders_[band]->value());
     bandValues_[band].Set(value);
     SetBand(band, value);
+}
+
+void CTevEqualizer2::NudgeBand(int band, double step) {
+    if (band >= bandCount_) {
+        return;
+    }
+    BoundedValue value = bandValues_[band];
+    value.Nudge(step);
+    sliders_[band]->setValue(PositionOf(value.Get()));
 }
 
 void CTevEqualizer2::OnOnButton() {

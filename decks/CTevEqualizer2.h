@@ -42,8 +42,11 @@ class CTevEqualizer2 : public QDialog {
     void SetBand(int band, double value);
 
     bool equalizerOn() const { return equalizerOn_; }
-    // A band's gain factor as keyboard control changes it (0.85 ... 1.15); follows its slider.
-    BoundedValue& bandValue(int band) { return bandValues_[band]; }
+    // A band's gain factor (0.85 ... 1.15); follows its slider.
+    const BoundedValue& bandValue(int band) const { return bandValues_[band]; }
+    // Keyboard control: a band's gain factor moved by a step, as far as its slider goes; the
+    // slider follows and the gain is applied. Nothing for a band not in use.
+    void NudgeBand(int band, double step);
     // The band set's axis in Hz: the frequency under each of the graph's points.
     const float* frequencyAxis() const { return frequencyAxis_; }
 

@@ -27,11 +27,13 @@
 #include "decks/CTevDeck2.h"
 #include "decks/CTevEffects.h"
 #include "decks/CTevEqualizer2.h"
+#include "decks/KeyboardControl.h"
 #include "input/CdReader.h"
 #include "input/FileThreads.h"
 #include "input/TrackDecoder.h"
 #include "output/CTevCrossFadeCurveGraph.h"
 #include "output/CTevCrossFaderCtrl.h"
+#include "platform/KeyboardDevice.h"
 #include "platform/SoundSystem.h"
 #include "playlist/CTevPlayList2.h"
 
@@ -55,8 +57,13 @@ double LevelOf(int position) {
     return static_cast<double>(CTevMixer::kLevelRange - position) / CTevMixer::kLevelRange;
 }
 
+// Rounded, so that a value a key moved shows where it is and is not set back a step.
 int LevelPosition(double level) {
-    return CTevMixer::kLevelRange - static_cast<int>(level * CTevMixer::kLevelRange);
+    return CTevMixer::kLevelRange - static_cast<int>(std::lround(level * CTevMixer::kLevelRange));
+}
+
+int FaderPosition(double value) {
+    return static_cast<int>(std::lround(value * CTevMixer::kFaderRange));
 }
 
 }  // namespace
@@ -100,6 +107,14 @@ CTevMixer::CTevMixer(QWidget* parent)
             std::max(effects_[d]->sizeHint().height(), equalizers_[d]->sizeHint().height());
         effects_[d]->setFixedSize(kEffectsWidth, rowHeight);
         equalizers_[d]->setFixedSize(deckWidth + mixerWidth / 2 - kEffectsWidth, rowHeight);
+    }
+    keys_ = std::make_unique<KeyboardControl>(Keyboard());
+    keys_->AddPanel(this);
+    keys_->AddPanel(analyzer_.get());
+    for (int d = 0; d < kDeckCount; ++d) {
+        keys_->AddPanel(decks_[d].get());
+        keys_->AddPanel(effects_[d].get());
+        keys_->AddPanel(equalizers_[d].get());
     }
     // The decks and the mixer form one row of equal height.
     const int height = std::max(sizeHint().height(), decks_[0]->sizeHint().height());
@@ -227,6 +242,8 @@ void CTevMixer::BuildControls() {
     deckLevel_[1]->setToolTip(QStringLiteral("'H', 'Y'"));
     monitorLevelSlider_->setToolTip(QStringLiteral("'Ctrl-D', 'Ctrl-U'"));
     mainLevelSlider_->setToolTip(QStringLiteral("'D', 'U'"));
+    monitorCrossFader_->setToolTip(QStringLiteral("'Ctrl-B', 'Ctrl-N'"));
+    curveSlider_->setToolTip(QStringLiteral("'Home', 'End'"));
 
     for (int d = 0; d < kDeckCount; ++d) {
         connect(deckLevel_[d], &QSlider::valueChanged, this, [this, d] {
@@ -450,18 +467,23 @@ void CTevMixer::ShowMainLevel() {
     OnMainLevelSlider();
 }
 
+void CTevMixer::ShowMonitorLevel() {
+    monitorLevelSlider_->setValue(LevelPosition(monitorLevel_.Get()));
+    OnMonitorLevelSlider();
+}
+
 void CTevMixer::ShowMainCrossFader() {
-    mainCrossFader_->setValue(static_cast<int>(engine_->mainCrossFader.Get() * kFaderRange));
+    mainCrossFader_->setValue(FaderPosition(engine_->mainCrossFader.Get()));
     OnMainCrossFaderSlider();
 }
 
 void CTevMixer::ShowMonitorCrossFader() {
-    monitorCrossFader_->setValue(static_cast<int>(engine_->monitorCrossFader.Get() * kFaderRange));
+    monitorCrossFader_->setValue(FaderPosition(engine_->monitorCrossFader.Get()));
     OnMonitorCrossFaderSlider();
 }
 
 void CTevMixer::ShowCurveParameter() {
-    curveSlider_->setValue(static_cast<int>(engine_->curveParameter.Get() * kFaderRange));
+    curveSlider_->setValue(FaderPosition(engine_->curveParameter.Get()));
 }
 
 void CTevMixer::RedrawCurveGraph() {
@@ -495,6 +517,19 @@ LRESULT CTevMixer::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
             return OnPlayListMessage(msg, static_cast<int>(wParam), lParam);
         default:
             break;
+    }
+    if (msg == WM_KEY_PRESSED || msg == WM_KEYDOWN || msg == WM_KEYUP) {
+        if (decks_[0] != nullptr) {  // not while the panels close
+            const auto key = static_cast<unsigned char>(wParam);
+            if (msg == WM_KEY_PRESSED) {
+                OnKeyPressed(static_cast<char>(key));
+            } else if (msg == WM_KEYDOWN) {
+                KeyDown(key);
+            } else {
+                KeyUp(key);
+            }
+        }
+        return 0;
     }
     const LRESULT result = engine_->OnAppMessage(msg, wParam, lParam);
     const int deck = static_cast<int>(wParam);
@@ -778,6 +813,7 @@ void CTevMixer::ShowAnalysis(int) {
 // ---- Window ----
 
 void CTevMixer::DestroyPanels() {
+    keys_.reset();
     for (int d = 0; d < kDeckCount; ++d) {
         effects_[d].reset();
         decks_[d].reset();

@@ -29,6 +29,7 @@ class CTevEffects;
 class CTevEqualizer2;
 class CTevPlayList2;
 class CTevSoundDevices;
+class KeyboardControl;
 
 // The mixer panel: the visible centre of the program and the receiver of the engine's messages
 // (hMixerWnd). It owns the two outputs, monitor and main, the mixing values and their sliders,
@@ -56,11 +57,19 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     // value applied again from the slider.
     void ShowDeckLevel(int deck);
     void ShowMainLevel();
+    void ShowMonitorLevel();
     void ShowMainCrossFader();
     void ShowMonitorCrossFader();
     void ShowCurveParameter();
     void RedrawCurveGraph();
     void ShowLevelMeter(int deck);
+
+    // Keyboard control. A key the poll finds down nudges a mixing value, a deck's tempo or an
+    // equalizer band (Shift: a large step, Ctrl: the monitor side or Deck B's bands); keys pressed
+    // and let go drive the decks' transport.
+    void OnKeyPressed(char key);
+    void KeyDown(int key);
+    void KeyUp(int key);
 
     // The other panels.
     CTevDeck2* deck(int d) const { return decks_[d].get(); }
@@ -82,6 +91,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     // The controls.
     QSlider* deckLevelSlider(int d) const { return deckLevel_[d]; }
     QSlider* mainLevelSlider() const { return mainLevelSlider_; }
+    QSlider* monitorLevelSlider() const { return monitorLevelSlider_; }
     QProgressBar* levelMeter(int d) const { return meters_[d]; }
     CTevCrossFaderCtrl* mainCrossFader() const { return mainCrossFader_; }
     QSlider* monitorCrossFader() const { return monitorCrossFader_; }
@@ -154,13 +164,14 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     std::unique_ptr<CTevAnalyzer> analyzer_;
     std::unique_ptr<MixerEngine> engine_;
     std::unique_ptr<CTevSoundDevices> devices_;
-    BoundedValue mainLevel_{0.0, -1, 1};
-    BoundedValue monitorLevel_{0.0, -1, 1};
+    BoundedValue mainLevel_{0.0, 0, 1};
+    BoundedValue monitorLevel_{0.0, 0, 1};
 
     std::unique_ptr<CTevPlayList2> playList_;
     std::array<std::unique_ptr<CTevDeck2>, kDeckCount> decks_;
     std::array<std::unique_ptr<CTevEffects>, kDeckCount> effects_;
     std::array<std::unique_ptr<CTevEqualizer2>, kDeckCount> equalizers_;
+    std::unique_ptr<KeyboardControl> keys_;
 
     std::array<QSlider*, kDeckCount> deckLevel_{};
     QSlider* mainLevelSlider_ = nullptr;

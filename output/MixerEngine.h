@@ -121,7 +121,7 @@ class MixerEngine : public MessageReceiver {
     // Mixing values and their way to the outputs.
     void UpdateDeckVolumes();
     void SetCurveParameter(double p, SettingsStore* store);
-    BoundedValue deckLevel[kDeckCount] = {{0.7, -1, 1}, {0.7, -1, 1}};
+    BoundedValue deckLevel[kDeckCount] = {{0.7, 0, 1}, {0.7, 0, 1}};
     BoundedValue mainCrossFader{-1.0, -1, 1};
     BoundedValue monitorCrossFader{-1.0, -1, 1};
     BoundedValue curveParameter{0.0, -1, 1};

@@ -40,6 +40,15 @@ bool KeyboardDevice::IsDown(uint8_t scanCode) const noexcept {
     return state_[scanCode].load(std::memory_order_relaxed) != 0;
 }
 
+char KeyboardDevice::CharacterOf(uint8_t scanCode) noexcept {
+    for (const PollEntry& entry : kPollTable) {
+        if (entry.scanCode == scanCode) {
+            return entry.character;
+        }
+    }
+    return 0;
+}
+
 std::string KeyboardDevice::PollKeys() const {
     std::string keys;
     for (const PollEntry& entry : kPollTable) {

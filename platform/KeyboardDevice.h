@@ -28,6 +28,9 @@ class KeyboardDevice {
     bool IsCtrlDown() const noexcept;
     bool IsDown(uint8_t scanCode) const noexcept;
 
+    // The character the poll reports for a key; 0 for a key outside the poll table.
+    static char CharacterOf(uint8_t scanCode) noexcept;
+
   private:
     std::array<std::atomic<uint8_t>, 256> state_{};
 };

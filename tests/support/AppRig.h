@@ -38,6 +38,7 @@ class AppRig {
         dialog = std::make_unique<CTevAudioDlg>();
         dialog->SetCommandLineFiles(std::move(commandLine));
         dialog->SetMessageSink([this](const QString& text) { told.append(text); });
+        dialog->SetKeyboardPolled(false);  // a test polls the keys itself, one poll at a time
         dialog->OnInitDialog();
         mixer = dialog->mixer();
         mixer->SetExitConfirmation([this] { return confirmExit; });
