@@ -145,8 +145,8 @@ bool KeyboardControl::eventFilter(QObject* watched, QEvent* event) {
     }
     const char character = KeyboardDevice::CharacterOf(scanCode);  // 0 for Shift and Ctrl
     if (character != 0) {
-        // The modifiers as the event has them: a Shift let go while another window had the
-        // focus must not stay down.
+        // The modifiers as the event has them: a Shift let go while the play list had the keys
+        // must not stay down.
         const Qt::KeyboardModifiers modifiers = key.modifiers();
         if ((modifiers & Qt::ShiftModifier) == 0) {
             keyboard_.SetKeyState(kLeftShift, false);
@@ -176,6 +176,13 @@ bool KeyboardControl::eventFilter(QObject* watched, QEvent* event) {
     keyboard_.SetKeyState(scanCode, true);
     if (character == 0) {
         return false;
+    }
+    // And one pressed there counts from the first key typed here.
+    if ((key.modifiers() & Qt::ShiftModifier) != 0 && !keyboard_.IsShiftDown()) {
+        keyboard_.SetKeyState(kLeftShift, true);
+    }
+    if ((key.modifiers() & Qt::ControlModifier) != 0 && !keyboard_.IsCtrlDown()) {
+        keyboard_.SetKeyState(kLeftCtrl, true);
     }
     // A held key repeats its value changes through the poll; a transport action happens once
     // per press.
