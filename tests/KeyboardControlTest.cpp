@@ -83,15 +83,19 @@ class Keys : public ::testing::Test {
         return steps[steps.size() / 2];
     }
 
-    // The mixing values a test before may have stored, back to their defaults.
-    static bool StoreDefaultMix() {
-        Settings().SaveCrossFaderCurvePosition(0.5F);
-        Settings().SaveLevelDeck(0, 0.7F);
-        Settings().SaveLevelDeck(1, 0.7F);
-        return true;
-    }
+    // The stored mixing values at their defaults before the program starts and after it ends,
+    // whatever the tests in the same process do with the keys.
+    struct DefaultMix {
+        DefaultMix() { Store(); }
+        ~DefaultMix() { Store(); }
+        static void Store() {
+            Settings().SaveCrossFaderCurvePosition(0.5F);
+            Settings().SaveLevelDeck(0, 0.7F);
+            Settings().SaveLevelDeck(1, 0.7F);
+        }
+    };
 
-    bool defaultMix_ = StoreDefaultMix();
+    DefaultMix defaultMix_;
     AppRig rig;
 };
 
