@@ -22,6 +22,7 @@ class QTimer;
 namespace tev {
 
 class CTevAnalyzer;
+class CTevButtonCtrl;
 class CTevCrossFadeCurveGraph;
 class CTevCrossFaderCtrl;
 class CTevDeck2;
@@ -157,6 +158,8 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     void LoadCuedTrack(int deck, bool play);
     void AddLoadedTrack(int deck, bool cd);
     void AddCdTrack(int deck, const std::string& drive, int track, bool cue);
+    // The deck button a key holds down while it is pressed; none for other keys.
+    CTevButtonCtrl* KeyButton(int key) const;
 
     SoundOutput monitor_;
     SoundOutput main_;

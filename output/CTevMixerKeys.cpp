@@ -79,6 +79,25 @@ void CTevMixer::OnKeyPressed(char key) {
     }
 }
 
+CTevButtonCtrl* CTevMixer::KeyButton(int key) const {
+    switch (key) {
+        case 'A':
+            return decks_[0]->reverseButton();
+        case 'L':
+            return decks_[1]->reverseButton();
+        case 'F':
+            return decks_[0]->fastForwardButton();
+        case 'R':
+            return decks_[0]->rewindButton();
+        case 'W':
+            return decks_[0]->playButton();
+        case 'P':
+            return decks_[1]->playButton();
+        default:
+            return nullptr;
+    }
+}
+
 void CTevMixer::KeyDown(int key) {
     if (keyboardEnabled.load(std::memory_order_relaxed) == 0) {
         return;
@@ -90,66 +109,23 @@ void CTevMixer::KeyDown(int key) {
         if (deck.source() != CTevDeck2::kSourceNone) {
             deck.SeekTo((index % 5) * 0.2);
         }
-        return;
-    }
-    switch (key) {
-        case 'A':
-            decks_[0]->reverseButton()->Press();
-            break;
-        case 'L':
-            decks_[1]->reverseButton()->Press();
-            break;
-        case 'F':
-            decks_[0]->fastForwardButton()->Press();
-            break;
-        case 'R':
-            decks_[0]->rewindButton()->Press();
-            break;
-        case 'W':
-        case 'P': {
-            CTevDeck2& deck = *decks_[key == 'W' ? 0 : 1];
-            if (deck.playButton()->Press()) {
-                deck.PlayPause(false);
-            }
-            break;
+    } else if (CTevButtonCtrl* button = KeyButton(key); button != nullptr) {
+        // Held down as by the mouse: Rev and the winding buttons tell their deck themselves.
+        if (button->Press() && (key == 'W' || key == 'P')) {
+            decks_[key == 'W' ? 0 : 1]->PlayPause(false);
         }
-        case 'Q':
-        case 'O':
-            decks_[key == 'Q' ? 0 : 1]->ToggleCue();
-            break;
-        case 'M':
-        case 'V':
-            engine_->mainCrossFader.Set(key == 'M' ? 1.0 : -1.0);
-            PostAppMessage(hMainWnd, WM_SYNC_MAIN_CROSS_FADER);
-            break;
-        default:
-            break;
+    } else if (key == 'Q' || key == 'O') {
+        decks_[key == 'Q' ? 0 : 1]->ToggleCue();
+    } else if (key == 'M' || key == 'V') {
+        engine_->mainCrossFader.Set(key == 'M' ? 1.0 : -1.0);
+        PostAppMessage(hMainWnd, WM_SYNC_MAIN_CROSS_FADER);
     }
 }
 
 void CTevMixer::KeyUp(int key) {
     // A key let go always lets go of its button, even with keyboard control off meanwhile.
-    switch (key) {
-        case 'A':
-            decks_[0]->reverseButton()->Release();
-            break;
-        case 'L':
-            decks_[1]->reverseButton()->Release();
-            break;
-        case 'F':
-            decks_[0]->fastForwardButton()->Release();
-            break;
-        case 'R':
-            decks_[0]->rewindButton()->Release();
-            break;
-        case 'W':
-            decks_[0]->playButton()->Release();
-            break;
-        case 'P':
-            decks_[1]->playButton()->Release();
-            break;
-        default:
-            break;
+    if (CTevButtonCtrl* button = KeyButton(key); button != nullptr) {
+        button->Release();
     }
 }
 
