@@ -30,15 +30,19 @@ void CTevMixer::OnKeyPressed(char key) {
             }
             break;
         case 'D':
-        case 'U':
-            if (!ctrl) {
-                mainLevel_.Nudge(step(key == 'U', 0.002, 0.02));
-                PostAppMessage(hMainWnd, WM_SYNC_MAIN_LEVEL);
-            } else if (monitorLevel_.enabled()) {  // the monitor's own level, if it has one
-                monitorLevel_.Nudge(step(key == 'U', 0.002, 0.02));
-                ShowMonitorLevel();
+        case 'U': {
+            // Not without a device, nor the monitor's where it shares the main one's lines.
+            BoundedValue& level = ctrl ? monitorLevel_ : mainLevel_;
+            if (level.enabled()) {
+                level.Nudge(step(key == 'U', 0.002, 0.02));
+                if (ctrl) {
+                    ShowMonitorLevel();
+                } else {
+                    PostAppMessage(hMainWnd, WM_SYNC_MAIN_LEVEL);
+                }
             }
             break;
+        }
         case 'G':
         case 'T':
         case 'H':
