@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <span>
 #include <vector>
@@ -74,16 +73,6 @@ INSTANTIATE_TEST_SUITE_P(Settings, EchoImpulse,
                                                     {1, 22050, 0.25F},
                                                     {1, 44100, 0.125F},
                                                     {1, 66150, 0.0625F}}},
-                                           Impulse{"BothDelays300",
-                                                   true,
-                                                   {50, 50, 300, 300, false},
-                                                   30000,
-                                                   {{0, 0, 0.5F},
-                                                    {0, 13230, 0.5F},
-                                                    {0, 26460, 0.25F},
-                                                    {1, 0, 0.25F},
-                                                    {1, 13230, 0.25F},
-                                                    {1, 26460, 0.125F}}},
                                            Impulse{"PanDelaySwapsEachRepeat",
                                                    true,
                                                    {50, 80, 200, 700, true},

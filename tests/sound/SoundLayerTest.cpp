@@ -4,7 +4,6 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -73,26 +72,6 @@ void Fft(std::vector<std::complex<double>>& a) {
 }
 
 }  // namespace
-
-TEST(SoundLayer, AToneComesOutAtTheLevelOfItsVolumeAndPan) {
-    ManualClockCard card;
-    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(44100, 1000, 0.5));
-    buffer->SetVolume(-600);
-    buffer->SetPan(2000);
-    buffer->Play(true);
-    const auto out = card.Render(8192);
-    EXPECT_NEAR(Peak(out, 0, 2, 1024), 0.5 * std::pow(10.0, -2600 / 2000.0), 0.003);
-    EXPECT_NEAR(Peak(out, 1, 2, 1024), 0.5 * std::pow(10.0, -600 / 2000.0), 0.003);
-
-    buffer->SetVolume(0);
-    buffer->SetPan(-10000);
-    const auto left = card.Render(8192);
-    EXPECT_NEAR(Peak(left, 0, 2, 1024), 0.5, 0.003);
-    EXPECT_EQ(Peak(left, 1, 2, 1024), 0.0) << "the far side of a full pan is silent";
-    buffer->SetVolume(SoundBuffer::kVolumeMin);
-    const auto silent = card.Render(4096);
-    EXPECT_EQ(Peak(silent, 0, 2, 1024), 0.0);
-}
 
 TEST(SoundLayer, NotificationsFireOncePerSlotEndInOrder) {
     ManualClockCard card;
@@ -225,23 +204,6 @@ TEST(SoundLayer, RenderingAllocatesNothing) {
         card.RenderInto(out);
     }
     EXPECT_EQ(test::StopCountingAllocations(), 0);
-}
-
-TEST(SoundLayer, AFourChannelCardKeepsItsPairsApart) {
-    ManualClockCard card(4);
-    ASSERT_NE(card.Output(1), nullptr);
-    Loaded(*card.Output(0), Tone(10000, 440, 0.5))->Play(true);
-    Loaded(*card.Output(1), Tone(10000, 660, 0.25))->Play(true);
-    const auto out = card.Render(4096);
-    EXPECT_NEAR(Peak(out, 0, 4, 512), 0.5, 0.01);
-    EXPECT_NEAR(Peak(out, 2, 4, 512), 0.25, 0.01);
-    ManualClockCard front(4);
-    Loaded(*front.Output(0), Tone(10000, 440, 0.5))->Play(true);
-    const auto only = front.Render(2048);
-    EXPECT_EQ(Peak(only, 2, 4, 0), 0.0);
-    EXPECT_EQ(Peak(only, 3, 4, 0), 0.0);
-    ManualClockCard stereo(2);
-    EXPECT_EQ(stereo.Output(1), nullptr);
 }
 
 TEST(SoundLayer, ALoudSumIsClippedNotWrapped) {
