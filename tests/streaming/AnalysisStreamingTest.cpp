@@ -42,8 +42,8 @@ TEST(AnalysisStreaming, BothDecksPlaySampleForSampleWhileEveryAnalysisRuns) {
     rig.engine->deckLevel[0].Set(0.4);
     rig.engine->deckLevel[1].Set(0.4);
     rig.engine->UpdateDeckVolumes();
-    const double gainA = StreamRig::Gain(0.4, rig.main.curveGain(0));
-    const double gainB = StreamRig::Gain(0.4, rig.main.curveGain(1));
+    const double gainA = test::Gain(0.4, rig.main.curveGain(0));
+    const double gainB = test::Gain(0.4, rig.main.curveGain(1));
     ASSERT_GT(gainB, 0.0);
     ASSERT_LT(gainA + gainB, 1.0);
     rig.engine->StartForward(0);

@@ -46,7 +46,7 @@ TEST(Effects, AnEchoRepeatsAtItsDelayOnBothOutputsAndDiesAwayWhenSwitchedOff) {
     const auto after = rig.PlaySlots(14);
     out.insert(out.end(), after.begin(), after.end());
     ASSERT_GT(out.size() / 4, 10000 + 4 * delay);
-    const double click = 16000 * StreamRig::Gain(1.0, 98.0 / 99.0);
+    const double click = 16000 * test::Gain(1.0, 98.0 / 99.0);
     for (int channel : {0, 1, 2, 3}) {
         SCOPED_TRACE(channel);
         EXPECT_NEAR(At(out, 10000, channel), click * 0.5, 2.0) << "the dry half";

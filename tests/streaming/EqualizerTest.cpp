@@ -97,7 +97,7 @@ TEST(Equalizer, ItStaysOnThroughADeviceChange) {
     rig.engine->ResumeAfterDeviceChange();
     const auto out = rig.PlaySlotsOn(*card, 8);
     const double level = 32768.0 * AmplitudeAt(out, 2, 0, 100.0, kMeasureFrames);
-    EXPECT_NEAR(20 * std::log10(level / (3000.0 * StreamRig::Gain(1.0, 98.0 / 99.0))), 15.0, 0.5);
+    EXPECT_NEAR(20 * std::log10(level / (3000.0 * test::Gain(1.0, 98.0 / 99.0))), 15.0, 0.5);
 }
 
 // Switching the equalizer on, changing its band count and switching it off while a deck plays:
@@ -130,8 +130,7 @@ TEST(Equalizer, ChangesWhilePlayingNeitherGapNorClick) {
 
     // At most +15 dB on a full-left deck: the fastest a steady tone can move between frames, and
     // a level change as fast as the sound layer's gain ramp (full scale in 256 frames).
-    const double loudest =
-        kAmplitude * std::pow(10.0, 15.0 / 20.0) * StreamRig::Gain(1.0, 98.0 / 99.0);
+    const double loudest = kAmplitude * std::pow(10.0, 15.0 / 20.0) * test::Gain(1.0, 98.0 / 99.0);
     const double allowed = loudest * 2 * M_PI * kHz / 44100.0 + 32768.0 / 256.0;
     const size_t period = static_cast<size_t>(44100 / kHz);
     for (int channel : {0, 2}) {
@@ -150,5 +149,5 @@ TEST(Equalizer, ChangesWhilePlayingNeitherGapNorClick) {
     }
     // The last 0.1 s, after the last cross-fade.
     const double off = 32768.0 * AmplitudeAt(out, 4, 0, kHz, kMeasureFrames / 4);
-    EXPECT_NEAR(off, kAmplitude * StreamRig::Gain(1.0, 98.0 / 99.0), 2.0) << "off is flat again";
+    EXPECT_NEAR(off, kAmplitude * test::Gain(1.0, 98.0 / 99.0), 2.0) << "off is flat again";
 }

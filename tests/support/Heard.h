@@ -1,0 +1,44 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#include "output/SoundOutput.h"
+
+namespace tev::test {
+
+// The linear gain a deck gets on an output for a level and a cross-fader gain, by the volume rule.
+inline double Gain(double level, double curveGain) {
+    const int32_t volume = SoundOutput::VolumeFromGain(level * curveGain);
+    return volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
+}
+
+// Channel `channel` (0-3) of frame `frame` of a four-channel render, in 16-bit units.
+inline double At(const std::vector<float>& out, size_t frame, int channel) {
+    return static_cast<double>(out[frame * 4 + static_cast<size_t>(channel)]) * 32768.0;
+}
+
+// Frames [from, to) of the outputs `pairs` of a render (0: main, channels 0 and 1; 1: monitor,
+// channels 2 and 3) play the stereo `file` at `gain` from its frame `at` on, forward (step 1) or
+// backward (step -1), and silence outside it.
+inline void ExpectFrames(const std::vector<float>& out, std::initializer_list<int> pairs,
+                         size_t from, size_t to, const std::vector<int16_t>& file, size_t at,
+                         double gain, int step = 1) {
+    for (size_t f = from; f < to; ++f) {
+        const long i = static_cast<long>(at) + step * static_cast<long>(f - from);
+        const bool inside = i >= 0 && static_cast<size_t>(i) < file.size() / 2;
+        for (const int pair : pairs) {
+            for (int c = 0; c < 2; ++c) {
+                const double expected = inside ? file[2 * static_cast<size_t>(i) + c] * gain : 0.0;
+                ASSERT_NEAR(At(out, f, 2 * pair + c), expected, 0.6)
+                    << "frame " << f << ", channel " << 2 * pair + c;
+            }
+        }
+    }
+}
+
+}  // namespace tev::test
