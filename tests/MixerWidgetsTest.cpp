@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <memory>
-#include <utility>
 #include <vector>
 
 #include "controls/CTevColorSquare.h"
@@ -34,32 +32,13 @@ using test::Recorder;
 using Message = test::Received;
 
 // The mixer and both deck panels replaced by recorders, on the application's pump.
-class MixerWidgets : public ::testing::Test {
+class MixerWidgets : public ::testing::Test, protected test::RecorderRig<QtMessagePump> {
   protected:
-    MixerWidgets() : pump(std::make_unique<QtMessagePump>()) {
-        SetMessagePump(pump.get());
-        hMixerWnd.Attach(&mixer);
-        for (int d = 0; d < kDeckCount; ++d) {
-            hDeckWnd[d].Attach(&deck[d]);
-        }
-    }
-    ~MixerWidgets() override {
-        for (int d = 0; d < kDeckCount; ++d) {
-            hDeckWnd[d].Detach(&deck[d]);
-        }
-        hMixerWnd.Detach(&mixer);
-        SetMessagePump(nullptr);
-    }
-
     // Delivers what is posted, then hands it over.
     std::vector<Message> Taken(Recorder& recorder) {
         QCoreApplication::processEvents();
         return recorder.Take();
     }
-
-    std::unique_ptr<QtMessagePump> pump;
-    Recorder mixer;
-    Recorder deck[kDeckCount];
 };
 
 void PressKey(QWidget& widget, int key, const QString& text = QString()) {

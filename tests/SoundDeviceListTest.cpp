@@ -87,34 +87,6 @@ TEST(SoundDeviceList, WithoutASoundCardBothOutputsAreDisabled) {
     EXPECT_EQ(one.selected(List::kMonitor), 0) << "never both on the same device";
 }
 
-TEST(SoundDeviceList, AStoredRearPairSplitsItsCardAgain) {
-    List list;
-    list.Build(Devices());
-    list.Restore("pulse (Rear)", "USB Audio CODEC (hw:1,0) (Can't Split)");
-    EXPECT_EQ(list.selectedEntry(List::kMain).text, "pulse (Rear)");
-    EXPECT_EQ(list.selectedEntry(List::kMonitor).text, "USB Audio CODEC (hw:1,0) (Can't Split)");
-    const auto monitor = Texts(list, List::kMonitor);
-    EXPECT_EQ(monitor[3], "pulse (Front)");
-    EXPECT_EQ(monitor[4], "pulse (Rear)");
-    EXPECT_EQ(monitor.size(), 5U);
-}
-
-TEST(SoundDeviceList, SplittingGivesMainTheFrontAndMonitorTheRearPair) {
-    List list;
-    list.Build(Devices());
-    list.Select(List::kMain, 1);
-    ASSERT_TRUE(list.CanSplit(List::kMain));
-    list.Split(List::kMain);
-    EXPECT_EQ(list.selectedEntry(List::kMain).text,
-              "HDA Intel PCH: ALC892 Analog (hw:0,0) (Front)");
-    EXPECT_EQ(list.selectedEntry(List::kMonitor).text,
-              "HDA Intel PCH: ALC892 Analog (hw:0,0) (Rear)");
-    EXPECT_EQ(*list.selectedEntry(List::kMonitor).device, "HDA Intel PCH: ALC892 Analog (hw:0,0)");
-    list.Select(List::kMain, 3);  // a card that cannot split
-    list.Split(List::kMain);
-    EXPECT_EQ(list.entries(List::kMain).size(), 5U);
-}
-
 TEST(SoundDeviceList, TakingTheOtherListsEntryMovesThatListAway) {
     List list;
     list.Build(Devices());
