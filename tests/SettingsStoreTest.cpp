@@ -54,14 +54,8 @@ TEST_F(Settings, FirstLoadWritesTheDefaultAndReturnsIt) {
     EXPECT_FLOAT_EQ(store.LoadLevelDeck(0), 0.7F);
     EXPECT_TRUE(store.Exists("levelDeckA"));
     EXPECT_EQ(store.ReadNumber("levelDeckA"), SettingsStore::FractionBits(0.7F));
-    EXPECT_EQ(store.LoadColorDeck(0), 0x00FFABCDU);
-    EXPECT_EQ(store.LoadColorDeck(1), 0x00ABCDFFU);
-    EXPECT_EQ(store.ReadNumber("colorDeckB"), 0x00ABCDFFU);
-    EXPECT_TRUE(store.LoadShowTipOfTheDay());
-    EXPECT_EQ(store.LoadTipOfTheDayIndex(), 0U);
     EXPECT_EQ(store.LoadSoundDeviceMain(), "");
     EXPECT_TRUE(store.Exists("soundDeviceMain"));
-    EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), 0.0F);
     EXPECT_NE(Contents().find("[Settings]"), std::string::npos);
 }
 

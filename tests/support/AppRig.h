@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <chrono>
-#include <cmath>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +21,7 @@
 #include "input/FileThreads.h"
 #include "output/CTevMixer.h"
 #include "platform/SoundCard.h"
+#include "support/Heard.h"
 
 namespace tev::test {
 
@@ -134,12 +134,6 @@ class AppRig {
         return out;
     }
 
-    // The linear gain a deck gets on an output for a level and a cross-fader gain.
-    static double Gain(double level, double curveGain) {
-        const int32_t volume = SoundOutput::VolumeFromGain(level * curveGain);
-        return volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
-    }
-
     QtMessagePump pump;
     QTemporaryDir dir;
     std::shared_ptr<ManualClockCard> card = std::make_shared<ManualClockCard>(4);
@@ -149,10 +143,5 @@ class AppRig {
     CTevDeck2* deck[kDeckCount] = {nullptr, nullptr};
     bool confirmExit = true;
 };
-
-// Channel `channel` (0-3) of frame `frame` of a render, in 16-bit units.
-inline double Sample(const std::vector<float>& out, size_t frame, int channel) {
-    return static_cast<double>(out[frame * 4 + static_cast<size_t>(channel)]) * 32768.0;
-}
 
 }  // namespace tev::test
