@@ -14,7 +14,6 @@
 #include <QUrl>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +21,7 @@
 
 #include "core/EngineState.h"
 #include "core/QtMessagePump.h"
+#include "decoder/DecoderRig.h"
 #include "playlist/CTevDeckSelector.h"
 #include "playlist/CTevPlayList2.h"
 #include "playlist/PlayListModel.h"
@@ -79,14 +79,6 @@ class PlayListWindow : public ::testing::Test, protected test::RecorderRig<QtMes
         trackLength.Finish();
         list->OnTrackLengthLoaded();
         return path;
-    }
-    static void Write(const fs::path& file, const std::string& text) {
-        fs::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << text;
-    }
-    static std::string Read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
     std::unique_ptr<CTevPlayList2> list;
@@ -267,10 +259,10 @@ TEST_F(PlayListWindow, MeasuresEachFileOnceAndNeverRetriesAnUnreadableOne) {
 
 TEST_F(PlayListWindow, AHostileListGivesUnreadableRowsThatAreNeverMeasured) {
     const fs::path folder = dir.path().toStdString();
-    Write(folder / "real.mp3", "");
-    Write(folder / "list.m3u",
-          "#EXTM3U\n#EXTINF:-1,Stream\nhttp://203.0.113.1:8000/stream.mp3\nlist.m3u\n"
-          "file:///etc/passwd\nreal.mp3\n");
+    test::WriteFile(folder / "real.mp3", "");
+    test::WriteFile(folder / "list.m3u",
+                    "#EXTM3U\n#EXTINF:-1,Stream\nhttp://203.0.113.1:8000/stream.mp3\nlist.m3u\n"
+                    "file:///etc/passwd\nreal.mp3\n");
     list->LoadPlayList((folder / "list.m3u").string());
     EXPECT_EQ(mixer.Take(), (std::vector<Message>{{WM_PLAYLIST_CHANGED, 0, 0}}));
     ASSERT_EQ(list->rowCount(), 4);
@@ -287,7 +279,7 @@ TEST_F(PlayListWindow, AHostileListGivesUnreadableRowsThatAreNeverMeasured) {
 
 TEST_F(PlayListWindow, AddedFilesAlternateFromDeckBAndKeepTheSelection) {
     const fs::path folder = dir.path().toStdString();
-    Write(folder / "more.M3U", "one.mp3\ntwo.mp3\n");
+    test::WriteFile(folder / "more.M3U", "one.mp3\ntwo.mp3\n");
     list->SetFileChooser([&folder] {
         return QStringList{"/m/x.mp3", "/m/y.ogg", QString::fromStdString(folder / "more.M3U"),
                            "/m/z.wav", "/m/w.wav"};
@@ -318,7 +310,7 @@ TEST_F(PlayListWindow, AFolderScanInsertsItsSoundFilesInPathOrderAfterTheRows) {
     const fs::path root = fs::path(dir.path().toStdString()) / "music";
     for (const char* name : {"b/one.MP3", "a/two.flac", "a/deep/three.Ogg", "x.mp", "notes.txt",
                              "z.wav", "a/cover.jpg", "c.mp3.part"}) {
-        Write(root / name, "");
+        test::WriteFile(root / name, "");
     }
     fs::create_directory_symlink("..", root / "a" / "loop");  // a link back up: not followed
     AddTracks("A");
@@ -348,7 +340,7 @@ TEST_F(PlayListWindow, AFolderScanInsertsItsSoundFilesInPathOrderAfterTheRows) {
 
 TEST_F(PlayListWindow, DroppedLocalSoundFilesGoToDeckA) {
     const fs::path folder = dir.path().toStdString();
-    Write(folder / "dropped.list.pls", "[playlist]\nFile1=in-list.mp3\n");
+    test::WriteFile(folder / "dropped.list.pls", "[playlist]\nFile1=in-list.mp3\n");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile("/m/dropped.FLAC"), QUrl("https://example.com/x.mp3"),
                   QUrl::fromLocalFile("/m/readme.txt"),
@@ -371,7 +363,7 @@ TEST_F(PlayListWindow, AListOfFiveThousandTracksShowsAtOnce) {
                 std::to_string(i) + ".mp3\n";
     }
     const fs::path file = fs::path(dir.path().toStdString()) / "big.m3u";
-    Write(file, text);
+    test::WriteFile(file, text);
     list->resize(400, 600);
     list->show();
     list->LoadPlayList(file.string());
@@ -404,7 +396,7 @@ TEST_F(PlayListWindow, SavesTheFilesAndSaysWhyASaveFailed) {
                                                       {WM_FILE_DIALOG_CLOSED, 0, 0}}));
     }
     EXPECT_EQ(
-        Read(good),
+        test::ReadFile(good),
         "#EXTM3U\n#EXTINF:-1,\n/m/0.mp3\n#EXTINF:-1,\n/m/1.mp3\n#EXTINF:90,Named\n/m/t.mp3\n");
     EXPECT_EQ(told, QStringList{"File Write Error: No such file or directory"});
 }

@@ -9,41 +9,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "decoder/DecoderRig.h"
 #include "platform/SoundSystem.h"
 
 namespace fs = std::filesystem;
 using tev::SettingsStore;
+namespace test = tev::test;
 
 namespace {
 
 class Settings : public ::testing::Test {
   protected:
-    Settings() {
-        char pattern[] = "/tmp/tev-settings-XXXXXX";
-        dir = mkdtemp(pattern);
-        file = dir / "Tev Quillet" / "TevAudio.conf";
-    }
-    ~Settings() override {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, ec);
-        fs::remove_all(dir, ec);
-    }
+    std::string Contents() const { return test::ReadFile(file); }
+    void Write(const std::string& text) const { test::WriteFile(file, text); }
 
-    std::string Contents() const {
-        std::ifstream in(file);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    void Write(const std::string& text) const {
-        fs::create_directories(file.parent_path());
-        std::ofstream(file) << text;
-    }
-
-    fs::path dir;
-    fs::path file;
+    test::TempDir temp;
+    const fs::path dir = temp.path;
+    const fs::path file = dir / "Tev Quillet" / "TevAudio.conf";
 };
 
 }  // namespace

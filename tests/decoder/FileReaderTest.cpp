@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "core/AppMessages.h"
@@ -20,14 +19,9 @@ namespace {
 
 class FileReader : public ::testing::Test {
   protected:
-    FileReader() {
-        char pattern[] = "/tmp/tev-reader-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
     ~FileReader() override {
         StopReader(1, ReaderKind::File, false);
         trackDecoder[1].Close();
-        std::filesystem::remove_all(dir);
     }
 
     // Takes every chunk the reader produces until it has left and the ring is empty.
@@ -56,7 +50,8 @@ class FileReader : public ::testing::Test {
     }
 
     EngineRig rig;
-    std::string dir;
+    test::TempDir temp;
+    const std::string dir = temp.path;
 };
 
 }  // namespace

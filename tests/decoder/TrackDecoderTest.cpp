@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -24,12 +23,6 @@ namespace {
 
 class Decoder : public ::testing::Test {
   protected:
-    Decoder() {
-        char pattern[] = "/tmp/tev-decoder-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    ~Decoder() override { std::filesystem::remove_all(dir); }
-
     std::string Path(const std::string& name) const { return dir + "/" + name; }
 
     // Reads chunks until the end of the stream (at most `limit`); all the 16-bit samples.
@@ -51,7 +44,8 @@ class Decoder : public ::testing::Test {
     }
 
     EngineRig rig;  // the mixer that WM_TRACK_ENDED reaches
-    std::string dir;
+    test::TempDir temp;
+    const std::string dir = temp.path;
 };
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,8 +27,6 @@ class StreamRig : public MessageReceiver {
     StreamRig() {
         ResetEngineState();
         SetMessagePump(&pump);
-        char pattern[] = "/tmp/tev-stream-XXXXXX";
-        dir = mkdtemp(pattern);
         main.Open(card, 0, "main");
         monitor.Open(card, 1, "monitor");
         engine = std::make_unique<MixerEngine>(monitor, main, decks, analysis);
@@ -47,7 +44,6 @@ class StreamRig : public MessageReceiver {
         hMixerWnd.Detach(this);
         pump.Close();
         SetMessagePump(nullptr);
-        std::filesystem::remove_all(dir);
         ResetEngineState();
     }
 
@@ -203,7 +199,8 @@ class StreamRig : public MessageReceiver {
     int depth = 0;
     int nestedStops = 0;
     std::chrono::steady_clock::duration longestHandler{};
-    std::string dir;
+    TempDir temp;
+    const std::string dir = temp.path;
 };
 
 }  // namespace tev::test

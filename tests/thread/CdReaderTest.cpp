@@ -10,6 +10,7 @@
 
 #include "core/AppMessages.h"
 #include "core/RingProducer.h"
+#include "decoder/DecoderRig.h"
 #include "support/CdImage.h"
 #include "thread/TestRig.h"
 
@@ -27,8 +28,6 @@ constexpr int kTrack3 = 151;
 class CdReading : public ::testing::Test {
   protected:
     CdReading() {
-        char pattern[] = "/tmp/tev-cd-XXXXXX";
-        dir = mkdtemp(pattern);
         cue = test::WriteCdImage(
             dir, "three", {CdTone(kTrack1, 441), CdTone(kTrack2, 882), CdTone(kTrack3, 1764)});
     }
@@ -37,7 +36,6 @@ class CdReading : public ::testing::Test {
             StopReader(deck, ReaderKind::Cd, false);
             Cd().Close(deck);
         }
-        std::filesystem::remove_all(dir);
     }
 
     // Opens the three-track image in deck 1.
@@ -61,7 +59,8 @@ class CdReading : public ::testing::Test {
     }
 
     EngineRig rig;
-    std::string dir;
+    test::TempDir temp;
+    const std::string dir = temp.path;
     std::string cue;
 };
 
