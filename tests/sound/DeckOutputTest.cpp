@@ -116,21 +116,6 @@ TEST(DeckOutput, AnOutputWithoutADeviceAcceptsEverythingSilently) {
     EXPECT_FALSE(none.HasDevice());
 }
 
-TEST(DeckOutput, RecreatingBuffersOnAPlayingDeckReplacesThemCleanly) {
-    Rig rig;
-    rig.main.CreateDeckBuffers(0, 44100, true, true);
-    rig.main.deckDevice()->deck(0).forwardBuffer->Play(true);
-    rig.card->Render(100);
-    for (int i = 0; i < 10; ++i) {
-        ASSERT_EQ(rig.main.CreateDeckBuffers(0, 48000, true, true), S_OK);
-    }
-    EXPECT_FALSE(rig.main.IsPlayingForward(0));
-    EXPECT_EQ(rig.main.deckDevice()->deck(0).sampleRate, 48000U);
-    rig.main.Release();
-    EXPECT_FALSE(rig.main.HasDevice());
-    rig.card->Render(100);
-}
-
 TEST(MixerLines, ControlArithmetic) {
     EXPECT_EQ(MixerLineControl::ValueFor(0, 65535, 50), 32767);
     EXPECT_EQ(MixerLineControl::ValueFor(0, 65535, 100), 65535);

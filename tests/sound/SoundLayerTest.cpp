@@ -73,37 +73,6 @@ void Fft(std::vector<std::complex<double>>& a) {
 
 }  // namespace
 
-TEST(SoundLayer, NotificationsFireOncePerSlotEndInOrder) {
-    ManualClockCard card;
-    constexpr uint32_t kSlotFrames = 1000;
-    constexpr int kSlots = 6;
-    SoundBuffer* buffer = card.Output(0)->CreateBuffer(kSlotFrames * 4 * kSlots, 44100);
-    std::vector<std::unique_ptr<Event>> events;
-    std::vector<SoundBuffer::Notification> positions;
-    for (int k = 0; k < kSlots; ++k) {
-        events.push_back(std::make_unique<Event>(Event::Auto, false));
-        positions.push_back({(k + 1) * kSlotFrames * 4 - 1, events.back().get()});
-    }
-    ASSERT_EQ(buffer->SetNotificationPositions(positions), S_OK);
-    buffer->Play(true);
-    std::vector<int> fired;
-    for (int block = 0; block < 2 * kSlots * 10; ++block) {
-        card.Render(100);
-        for (int k = 0; k < kSlots; ++k) {
-            if (events[static_cast<size_t>(k)]->TryWait()) {
-                fired.push_back(k);
-                const uint32_t cursor = buffer->GetCurrentPosition();
-                EXPECT_EQ(cursor % (kSlotFrames * 4), 0U) << "fired at " << cursor;
-            }
-        }
-    }
-    ASSERT_EQ(fired.size(), 2U * kSlots);
-    for (size_t i = 0; i < fired.size(); ++i) {
-        EXPECT_EQ(fired[i], static_cast<int>(i % kSlots));
-    }
-    EXPECT_EQ(buffer->SetNotificationPositions(positions), E_UNEXPECTED) << "only before play";
-}
-
 // A source rate and a tempo: the step is their product over the card's 44,100 Hz.
 struct Resampling {
     uint32_t sourceRate;
@@ -214,24 +183,6 @@ TEST(SoundLayer, ALoudSumIsClippedNotWrapped) {
     const auto out = card.Render(2000);
     EXPECT_EQ(out[2 * 1999], 1.0F);
     EXPECT_GT(card.ClippedBlocks(), 0U);
-}
-
-TEST(SoundLayer, APlayOnceBufferStopsAtItsEnd) {
-    ManualClockCard card;
-    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(1000, 440, 0.5));
-    buffer->Play(false);
-    EXPECT_EQ(buffer->Status(), SoundBuffer::kStatusPlaying);
-    card.Render(1500);
-    EXPECT_FALSE(buffer->IsPlaying());
-    ASSERT_EQ(buffer->SetCurrentPosition(400), S_OK);
-    EXPECT_EQ(buffer->GetCurrentPosition(), 400U);
-    buffer->Play(true);
-    EXPECT_EQ(buffer->Status(), SoundBuffer::kStatusPlaying | SoundBuffer::kStatusLooping);
-    card.Render(100);
-    EXPECT_EQ(buffer->GetCurrentPosition(), 400U + 400);
-    EXPECT_EQ(buffer->SetVolume(1), E_UNEXPECTED);
-    EXPECT_EQ(buffer->SetPan(10001), E_UNEXPECTED);
-    EXPECT_EQ(buffer->SetFrequency(99), E_UNEXPECTED);
 }
 
 namespace {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 
 #include "output/SoundOutput.h"
 
@@ -38,15 +37,4 @@ TEST(CrossFadeCurve, StraightLineAtZeroSoftAtMinusOneAndSharpAtOne) {
         EXPECT_NEAR(a, point.a, 1e-12) << point.p << " at " << point.x;
         EXPECT_NEAR(b, point.b, 0.001) << point.p << " at " << point.x;
     }
-}
-
-TEST(CrossFadeCurve, LevelTimesCurveGainGoesThroughTheVolumeRule) {
-    auto card = std::make_shared<ManualClockCard>(2);
-    SoundOutput output;
-    output.Open(card, 0, "test");
-    output.CreateDeckBuffers(0, 44100, false, false);
-    output.ComputeCrossFadeCurve(0.0);
-    const double levels[kDeckCount] = {0.7, 0.7};
-    output.ApplyCrossFader(0.0, levels);
-    EXPECT_EQ(output.deckDevice()->deck(0).forwardBuffer->GetVolume(), -3660);
 }
