@@ -47,15 +47,29 @@ class DeckTransportTest : public ::testing::Test {
         rig.engine->deckLevel[0].Set(1.0);
     }
 
+    // Plays `count` slots: past the start's ramp the main output plays the file frame for frame,
+    // forward (step 1) or backward (-1), from a frame within `chunks` chunks of `near`. The file's
+    // frame it got to.
+    size_t HeardFrom(int count, size_t near, size_t chunks, int step = 1) {
+        const auto out = rig.PlaySlots(count);
+        const size_t from = FileFrameNear(out, kRamp, near);
+        EXPECT_LE(std::abs(static_cast<long>(from) - static_cast<long>(near)),
+                  static_cast<long>(chunks * kChunkFrames));
+        ExpectFrames(out, {0}, kRamp, out.size() / 4, file, from, kGain, step);
+        return static_cast<size_t>(static_cast<long>(from) +
+                                   step * static_cast<long>(out.size() / 4 - kRamp));
+    }
+
     DeckTransport transport{0};  // outlives the rig, whose end may still reach it
     TransportDecks decks{transport};
     StreamRig rig;
+    std::vector<int16_t> file;
 };
 
 }  // namespace
 
 TEST_F(DeckTransportTest, WithoutAPanelItLoadsPlaysPausesSeeksCuesAndPlaysBackward) {
-    const auto a = rig.MakeFile("a.wav", 400 * kChunkFrames, 0);
+    file = rig.MakeFile("a.wav", 400 * kChunkFrames, 0);
     ASSERT_TRUE(transport.LoadFile(rig.dir + "/a.wav"));
     EXPECT_EQ(transport.source(), DeckTransport::kSourceFile);
     EXPECT_NEAR(transport.lengthSeconds(), 400.0 / 15, 1e-6);
@@ -63,32 +77,22 @@ TEST_F(DeckTransportTest, WithoutAPanelItLoadsPlaysPausesSeeksCuesAndPlaysBackwa
     // Play starts once the ring is primed, from the first frame.
     transport.PlayPause(false);
     ASSERT_TRUE(transport.IsPlaying());
-    auto out = rig.PlaySlots(30);
-    ExpectFrames(out, {0}, kRamp, out.size() / 4, a, kRamp, kGain);
+    HeardFrom(30, kRamp, 0);
     EXPECT_NEAR(transport.elapsedSeconds(), 2.0, 0.2);
 
     // A pause silences both outputs after the fade.
     transport.PlayPause(true);
     EXPECT_FALSE(transport.IsPlaying());
     EXPECT_FALSE(rig.main.IsPlayingForward(0));
-    out = rig.PlaySlots(2);
-    for (size_t f = kRamp; f < out.size() / 4; ++f) {
-        ASSERT_EQ(At(out, f, 0), 0.0) << "heard while paused, frame " << f;
-        ASSERT_EQ(At(out, f, 2), 0.0) << "heard on the monitor while paused, frame " << f;
-    }
+    const auto paused = rig.PlaySlots(2);
+    ExpectFrames(paused, {0, 1}, kRamp, paused.size() / 4, {}, 0, 0.0);
 
     // A seek of the paused deck: play resumes there, within a chunk.
     transport.SeekTo(0.5);
     EXPECT_NEAR(transport.elapsedSeconds(), 200.0 / 15, 1e-6);
     transport.PlayPause(true);
     ASSERT_TRUE(transport.IsPlaying());
-    out = rig.PlaySlots(45);
-    const size_t middle = 200 * kChunkFrames;
-    const size_t seekFrame = FileFrameNear(out, kRamp, middle + kRamp);
-    EXPECT_LE(std::abs(static_cast<long>(seekFrame) - static_cast<long>(middle + kRamp)),
-              static_cast<long>(kChunkFrames));
-    ExpectFrames(out, {0}, kRamp, out.size() / 4, a, seekFrame, kGain);
-    const size_t reached = seekFrame - kRamp + out.size() / 4;
+    const size_t reached = HeardFrom(45, 200 * kChunkFrames + kRamp, 1);
 
     // The cue, set while playing, is where a pause by the Play button returns to.
     ASSERT_TRUE(transport.EngageCue());
@@ -101,31 +105,16 @@ TEST_F(DeckTransportTest, WithoutAPanelItLoadsPlaysPausesSeeksCuesAndPlaysBackwa
     EXPECT_NEAR(transport.position() * transport.lengthSeconds(), cue, 1e-6);
     transport.PlayPause(false);
     ASSERT_TRUE(transport.IsPlaying());
-    out = rig.PlaySlots(15);
-    const auto cueFrame = static_cast<size_t>(cue * 44100);
-    const size_t fromCue = FileFrameNear(out, kRamp, cueFrame + kRamp);
-    EXPECT_LE(std::abs(static_cast<long>(fromCue) - static_cast<long>(cueFrame + kRamp)),
-              static_cast<long>(kChunkFrames));
-    ExpectFrames(out, {0}, kRamp, out.size() / 4, a, fromCue, kGain);
-    const size_t played = fromCue - kRamp + out.size() / 4;
+    const size_t played = HeardFrom(15, static_cast<size_t>(cue * 44100) + kRamp, 1);
 
     // Backward over what was just played, then forward again from where backward play got to.
     transport.PlayBackward();
     EXPECT_TRUE(transport.playingBackward());
     EXPECT_TRUE(rig.main.IsPlayingBackward(0));
-    out = rig.PlaySlots(8);
-    const size_t backFrom = FileFrameNear(out, kRamp, played - kRamp);
-    EXPECT_LE(std::abs(static_cast<long>(backFrom) - static_cast<long>(played - kRamp)),
-              static_cast<long>(2 * kChunkFrames));
-    ExpectFrames(out, {0}, kRamp, out.size() / 4, a, backFrom, kGain, -1);
-    const size_t backTo = backFrom + kRamp - out.size() / 4;
+    const size_t backTo = HeardFrom(8, played - kRamp, 2, -1);
     transport.PlayResumeAfterBackward();
     EXPECT_FALSE(transport.playingBackward());
     EXPECT_TRUE(transport.IsPlaying());
     EXPECT_TRUE(rig.main.IsPlayingForward(0));
-    out = rig.PlaySlots(8);
-    const size_t resumed = FileFrameNear(out, kRamp, backTo + kRamp);
-    EXPECT_LE(std::abs(static_cast<long>(resumed) - static_cast<long>(backTo + kRamp)),
-              static_cast<long>(2 * kChunkFrames));
-    ExpectFrames(out, {0}, kRamp, out.size() / 4, a, resumed, kGain);
+    HeardFrom(8, backTo + kRamp, 2);
 }

@@ -274,15 +274,6 @@ TEST(Streaming, TenMinutesOfContinuedFilesPlayWithoutUnderrunLossOrStaleAudio) {
     EXPECT_EQ(rig.stops, 1);
 }
 
-// The largest change from one frame to the next on a channel of a render, in 16-bit units.
-static double LargestStep(const std::vector<float>& out, int channel) {
-    double largest = 0.0;
-    for (size_t f = 1; f < out.size() / 4; ++f) {
-        largest = std::max(largest, std::abs(At(out, f, channel) - At(out, f - 1, channel)));
-    }
-    return largest;
-}
-
 // Both outputs of a split card start, turn round and resume in the same frame; neither a turn, a
 // resync, a tempo move nor a pause makes a gap or a step faster than the ramp.
 TEST(Streaming, TurningRoundResyncingTempoAndPausingNeitherGapNorStepFasterThanTheRamp) {
@@ -332,7 +323,7 @@ TEST(Streaming, TurningRoundResyncingTempoAndPausingNeitherGapNorStepFasterThanT
     play(4);
     EXPECT_FALSE(rig.main.deckDevice()->deck(0).forwardBuffer->IsAudible());
     for (int channel = 0; channel < 4; ++channel) {
-        EXPECT_LE(LargestStep(out, channel), kAllowed) << "channel " << channel;
+        EXPECT_LE(test::LargestStep(out, channel), kAllowed) << "channel " << channel;
     }
 }
 

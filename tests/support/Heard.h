@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -20,6 +21,29 @@ inline double Gain(double level, double curveGain) {
 // Channel `channel` (0-3) of frame `frame` of a four-channel render, in 16-bit units.
 inline double At(const std::vector<float>& out, size_t frame, int channel) {
     return static_cast<double>(out[frame * 4 + static_cast<size_t>(channel)]) * 32768.0;
+}
+
+// The largest change between neighbouring frames of a channel of a render, in 16-bit units.
+inline double LargestStep(const std::vector<float>& out, int channel) {
+    double largest = 0.0;
+    for (size_t f = 1; f < out.size() / 4; ++f) {
+        largest = std::max(largest, std::abs(At(out, f, channel) - At(out, f - 1, channel)));
+    }
+    return largest;
+}
+
+// The lowest of a channel's peaks over each whole span of `frames` frames of a render: above zero
+// when no span is silent.
+inline double QuietestSpan(const std::vector<float>& out, int channel, size_t frames) {
+    double quietest = 1e9;
+    for (size_t start = 0; start + frames <= out.size() / 4; start += frames) {
+        double peak = 0.0;
+        for (size_t f = start; f < start + frames; ++f) {
+            peak = std::max(peak, std::abs(At(out, f, channel)));
+        }
+        quietest = std::min(quietest, peak);
+    }
+    return quietest;
 }
 
 // Frames [from, to) of the outputs `pairs` of a render (0: main, channels 0 and 1; 1: monitor,
