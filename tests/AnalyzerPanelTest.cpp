@@ -12,6 +12,7 @@
 #include "core/QtMessagePump.h"
 #include "decks/CTevCircularChartGraph.h"
 #include "support/AppRig.h"
+#include "thread/TestRig.h"
 
 using namespace tev;
 using tev::test::AppRig;
@@ -169,21 +170,10 @@ TEST(AnalyzerPanel, RadiosChooseTheGraphAndItsAnalysisAndTheOnButtonShowsIt) {
     EXPECT_FALSE(graph.analysis().scopeEnabled());
 
     // Closing tells the mixer which panel closed.
-    QtMessagePump pump;
-    SetMessagePump(&pump);
-    struct Mixer : MessageReceiver {
-        LRESULT OnAppMessage(uint32_t msg, WPARAM, LPARAM lParam) override {
-            closed = msg == WM_PANEL_CLOSED ? lParam : closed;
-            return 0;
-        }
-        LPARAM closed = 0;
-    } mixer;
-    hMixerWnd.Attach(&mixer);
+    test::RecorderRig<QtMessagePump> rig;
     panel.show();
     panel.close();
-    hMixerWnd.Detach(&mixer);
-    SetMessagePump(nullptr);
-    EXPECT_EQ(mixer.closed, 131);
+    EXPECT_EQ(rig.mixer.Take(), (std::vector<test::Received>{{WM_PANEL_CLOSED, 0, 131}}));
 }
 
 TEST(AnalyzerPanel, TheMixersAnalyzerShowsBothPlayingDecks) {
@@ -204,10 +194,7 @@ TEST(AnalyzerPanel, TheMixersAnalyzerShowsBothPlayingDecks) {
     test::WriteWav(rig.Path("b.wav"), 2, 16, 44100, test::Bytes(b));
     rig.Browse(0, "a.wav");
     rig.Browse(1, "b.wav");
-    QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
-    QTest::mouseClick(rig.deck[1]->playButton(), Qt::LeftButton);
-    ASSERT_TRUE(
-        AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying() && rig.deck[1]->IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0, 1}));
     const int turned[kDeckCount] = {chartIndex[0], chartIndex[1]};
     rig.PlaySlots(30);
     // Both charts turned a sector per chunk heard; Deck B's octaves show its tone.

@@ -67,8 +67,7 @@ TEST_F(CdDeck, AnImageChosenThroughBrowsePlaysItsTracksInOrderAndTheDeckFollowsT
     AppRig::Settle();
     EXPECT_EQ(deck.timeLabel()->text(), QStringLiteral("00:00:00"));
 
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     // Into the second track: the deck shows it, with its length and the time played in it,
     // though the reader is far ahead.
     const int intoTrack2 = static_cast<int>((trackStart[1] + 5 * kChunkFrames) / kChunkFrames);
@@ -100,8 +99,7 @@ TEST_F(CdDeck, APlayListTrackStartsAtItsFirstSample) {
     ASSERT_TRUE(rig.WaitReady(1));
     EXPECT_EQ(deck.GetCdTrack(), 2);
     rig.mixer->mainCrossFader()->setValue(1000);  // Deck B on the main output
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({1}));
     const auto out = rig.PlaySlots(20);
     ExpectFrames(out, {0}, kRamp, out.size() / 4, disc, trackStart[1] + kRamp, gain);
 
@@ -155,8 +153,7 @@ TEST_F(CdDeck, ADriveThatHoldsItsReaderUpIsGivenUpAndTheDeckStaysUsable) {
         test::WriteCdImage(rig.dir.path().toStdString(), "long", {CdTone(1500, 441.0)});
     ASSERT_TRUE(deck.LoadCdImage(longCue));
     ASSERT_TRUE(rig.WaitReady(0));
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     Cd().SetReadDelay(HoldTheRead);
     rig.PlaySlots(RingConsumer::kChunksPerWake + 1);  // the reader is woken, and held
     ASSERT_TRUE(AppRig::PumpUntil([] { return readsHeld.load() > 0; }));
@@ -176,8 +173,7 @@ TEST_F(CdDeck, ADriveThatHoldsItsReaderUpIsGivenUpAndTheDeckStaysUsable) {
     const auto file = rig.MakeFile("a.wav", 200 * static_cast<int>(kChunkFrames), 3);
     rig.Browse(0, "a.wav");
     ASSERT_TRUE(rig.WaitReady(0));
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     driveReleased.Set();  // the old reader leaves now, in the middle of the file's play
     const auto out = rig.PlaySlots(40);
     ExpectFrames(out, {0}, kRamp, out.size() / 4, file, kRamp, gain);
@@ -224,8 +220,7 @@ TEST(CommandLine, EachFileOrListGoesIntoDeckAAndThePlayListAndTheRestAreExplaine
         EXPECT_TRUE(rig.told.isEmpty());
         EXPECT_EQ(rig.mixer->playList()->CuedTrackPath(0), second);
         ASSERT_TRUE(rig.WaitReady(0));
-        rig.deck[0]->PlayPause(false);
-        ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+        ASSERT_TRUE(rig.Play({0}));
         const auto out = rig.PlaySlots(3);
         EXPECT_NE(At(out, 3 * kChunkFrames - 1, 0), 0.0) << "the file plays";
     }

@@ -128,8 +128,7 @@ TEST(DeckPanel, PlayTwiceWithCueEngagedReturnsToTheCuePoint) {
     rig.MakeFile("a.wav", 400 * static_cast<int>(kChunkFrames), 0);
     rig.Browse(0, "a.wav");
     CTevDeck2& deck = *rig.deck[0];
-    QTest::mouseClick(deck.playButton(), Qt::LeftButton);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     EXPECT_TRUE(deck.reverseButton()->isEnabled() ||
                 AppRig::PumpUntil([&] { return deck.reverseButton()->isEnabled(); }));
     rig.PlaySlots(45);  // three seconds
@@ -170,15 +169,13 @@ TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgainUnlessTheFileIsGone) {
             rig.PlaySlots(1);
         }
     };
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     playOut();
     ASSERT_FALSE(deck.IsPlaying());
     EXPECT_TRUE(deck.stoppedAtEnd());
     AppRig::Settle(20);
     EXPECT_FALSE(rig.mixer->mainOutput().IsPlayingForward(0));
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     EXPECT_FALSE(deck.stoppedAtEnd());
     const auto out = rig.PlaySlots(3);
     EXPECT_NEAR(tev::test::At(out, 3000, 0), 3000 * test::Gain(0.7, 98.0 / 99.0), 0.6)
@@ -275,8 +272,7 @@ TEST(MainWindow, CancelInTheExitQuestionLeavesEverythingRunning) {
     AppRig rig;
     rig.MakeFile("a.wav", 300 * static_cast<int>(kChunkFrames), 0);
     rig.Browse(0, "a.wav");
-    rig.deck[0]->PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     rig.confirmExit = false;
     EXPECT_FALSE(rig.mixer->close());
     AppRig::Settle(20);

@@ -26,10 +26,7 @@ TEST(Player, TwoDecksPlayThroughThePanelsAndTheMainCrossFaderMovesTheMix) {
     rig.Browse(1, "b.wav");
 
     // Both decks start before the first frame is rendered, so their files line up.
-    QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
-    QTest::mouseClick(rig.deck[1]->playButton(), Qt::LeftButton);
-    ASSERT_TRUE(
-        AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying() && rig.deck[1]->IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0, 1}));
 
     // Both cross faders start at Deck A's end, with the stored deck level 0.7.
     const double level = rig.mixer->engine().deckLevel[0].Get();

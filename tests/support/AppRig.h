@@ -5,7 +5,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
 #include <chrono>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -104,6 +107,16 @@ class AppRig {
     }
     bool WaitReady(int d) const {
         return PumpUntil([this, d] { return deck[d]->playButton()->isEnabled(); });
+    }
+    // Presses Play on the decks and waits until they all play.
+    bool Play(std::initializer_list<int> decks) const {
+        for (const int d : decks) {
+            QTest::mouseClick(deck[d]->playButton(), Qt::LeftButton);
+        }
+        return PumpUntil([&] {
+            return std::all_of(decks.begin(), decks.end(),
+                               [&](int d) { return deck[d]->IsPlaying(); });
+        });
     }
 
     // Renders one slot of sound per step and waits until every playing deck's notification for
