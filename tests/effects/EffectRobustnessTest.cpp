@@ -208,6 +208,60 @@ INSTANTIATE_TEST_SUITE_P(
                                              CompressorParameters{0, 10, 200, 0, 1, 4})),
     [](const auto& info) { return info.param.name; });
 
+namespace {
+
+struct Jump {
+    const char* name;
+    std::function<Steps()> steps;  // of a low tone across the jump
+};
+
+class SettingJump : public ::testing::TestWithParam<Jump> {};
+
+template <class Effect, class Parameters>
+Jump Across(const char* name, Parameters from, Parameters to) {
+    return {name, [from, to] {
+                Effect effect(kRate);
+                return StepsAcrossAJump(effect, from, to, 110.0);
+            }};
+}
+
+}  // namespace
+
+// A setting that jumps glides: a low tone's steps stay within what its own slope and a short swoop
+// of pitch allow, and a reverberation comes and goes by steps no bigger than the steady sound's,
+// far below the tone's or the tail's size that a cut would show.
+TEST_P(SettingJump, GlidesWithoutAClick) {
+    const Steps steps = GetParam().steps();
+    EXPECT_LT(steps.jump, 2.5 * std::max(steps.before, steps.after))
+        << "steady before " << steps.before << ", after " << steps.after;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SettingJump,
+    ::testing::Values(
+        Across<ChorusEffect>("ChorusDelay", ChorusParameters{100, 0, 0, 0, Waveform::kSine, 0, 0},
+                             ChorusParameters{100, 0, 0, 0, Waveform::kSine, 20, 0}),
+        Across<ChorusEffect>("ChorusPhase",
+                             ChorusParameters{100, 100, 0, 0, Waveform::kSine, 20, 90},
+                             ChorusParameters{100, 100, 0, 0, Waveform::kSine, 20, -90}),
+        Across<ChorusEffect>("ChorusWaveform",
+                             ChorusParameters{100, 100, 0, 0.1F, Waveform::kTriangle, 20, 90},
+                             ChorusParameters{100, 100, 0, 0.1F, Waveform::kSine, 20, 90}),
+        Across<FlangerEffect>("FlangerMix", FlangerParameters{0, 0, 0, 0, Waveform::kSine, 4, 0},
+                              FlangerParameters{100, 0, 0, 0, Waveform::kSine, 4, 0}),
+        Across<FlangerEffect>("FlangerFeedback",
+                              FlangerParameters{50, 0, -50, 0, Waveform::kSine, 2, 0},
+                              FlangerParameters{50, 0, 50, 0, Waveform::kSine, 2, 0}),
+        Across<ReverbEffect>("ReverbTime", ReverbParameters{0, 0, 3000, 0.999F},
+                             ReverbParameters{0, 0, 0.001F, 0.999F}),
+        Across<ReverbEffect>("ReverbRatio", ReverbParameters{0, 0, 3000, 0.999F},
+                             ReverbParameters{0, 0, 3000, 0.001F}),
+        Across<ReverbEffect>("ReverbMix", ReverbParameters{0, 0, 3000, 0.999F},
+                             ReverbParameters{0, -96, 3000, 0.999F}),
+        Across<ReverbEffect>("ReverbInputGain", ReverbParameters{-96, 0, 3000, 0.999F},
+                             ReverbParameters{0, 0, 3000, 0.999F})),
+    [](const auto& info) { return info.param.name; });
+
 TEST(EffectSettings, BadValuesAreClampedAndNeverReachTheSound) {
     ExpectClamped<EchoEffect>(EchoParameters{1e30F, 1e30F, 1e30F, 1e30F, true},
                               EchoParameters{100, 100, 2000, 2000, true},
