@@ -13,27 +13,7 @@ std::vector<SoundDeviceInfo> Devices() {
             {"pulse", 32, true}};
 }
 
-std::vector<std::string> Texts(const List& list, List::Which which) {
-    std::vector<std::string> texts;
-    for (const auto& e : list.entries(which)) {
-        texts.push_back(e.text);
-    }
-    return texts;
-}
-
 }  // namespace
-
-TEST(SoundDeviceList, ListsEveryDeviceWithWhetherItCanSplit) {
-    List list;
-    list.Build(Devices());
-    const std::vector<std::string> expected = {
-        List::kDisabled, "HDA Intel PCH: ALC892 Analog (hw:0,0) (Can Split)",
-        "USB Audio CODEC (hw:1,0) (Can't Split)", "pulse (Can Split)"};
-    EXPECT_EQ(Texts(list, List::kMain), expected);
-    EXPECT_EQ(Texts(list, List::kMonitor), expected);
-    EXPECT_FALSE(list.entries(List::kMain)[0].device.has_value());
-    EXPECT_EQ(*list.entries(List::kMain)[2].device, "USB Audio CODEC (hw:1,0)");
-}
 
 struct FirstStart {
     std::vector<SoundDeviceInfo> devices;
