@@ -11,11 +11,6 @@
 
 namespace tev::test {
 
-// Where scripts/make-fixtures.sh put the encoded test files.
-// Frames a deck's start takes to rise from silence at 44.1 kHz: a 50 ms fade, then the last of
-// it along the gain ramp.
-inline constexpr size_t kFadeInFrames = 2400;
-
 // A new folder under /tmp, removed with all it holds at the end, whatever its permissions.
 struct TempDir {
     TempDir() {
@@ -43,6 +38,7 @@ inline std::string ReadFile(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Where scripts/make-fixtures.sh put the encoded test files.
 inline std::string Fixture(const std::string& name) {
     const char* dir = std::getenv("TEV_FIXTURES");
     return std::string(dir != nullptr ? dir : "fixtures") + "/" + name;

@@ -12,6 +12,10 @@
 
 namespace tev::test {
 
+// Frames a deck's start takes to rise from silence at 44.1 kHz: a 50 ms fade, then the last of
+// it along the gain ramp.
+inline constexpr size_t kFadeInFrames = 2400;
+
 // The linear gain a deck gets on an output for a level and a cross-fader gain, by the volume rule.
 inline double Gain(double level, double curveGain) {
     const int32_t volume = SoundOutput::VolumeFromGain(level * curveGain);
