@@ -17,9 +17,9 @@
 
 using namespace tev;
 using tev::test::AppRig;
-using tev::test::At;
 using tev::test::CdTone;
 using tev::test::ExpectFrames;
+using tev::test::Sample;
 
 namespace {
 
@@ -44,7 +44,7 @@ class CdDeck : public ::testing::Test {
     std::string cue;
     std::vector<int16_t> disc;
     std::vector<size_t> trackStart;  // in frames
-    const double gain = test::Gain(0.7, 98.0 / 99.0);
+    const double gain = AppRig::Gain(0.7, 98.0 / 99.0);
 };
 
 }  // namespace
@@ -222,7 +222,7 @@ TEST(CommandLine, EachFileOrListGoesIntoDeckAAndThePlayListAndTheRestAreExplaine
         ASSERT_TRUE(rig.WaitReady(0));
         ASSERT_TRUE(rig.Play({0}));
         const auto out = rig.PlaySlots(3);
-        EXPECT_NE(At(out, 3 * kChunkFrames - 1, 0), 0.0) << "the file plays";
+        EXPECT_NE(Sample(out, 3 * kChunkFrames - 1, 0), 0.0) << "the file plays";
     }
     {
         // A list named on the command line fills the play list; Deck A takes its first track.

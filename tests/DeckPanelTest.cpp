@@ -178,7 +178,7 @@ TEST(DeckPanel, PlayAfterTheTrackPlayedOutStartsItAgainUnlessTheFileIsGone) {
     ASSERT_TRUE(rig.Play({0}));
     EXPECT_FALSE(deck.stoppedAtEnd());
     const auto out = rig.PlaySlots(3);
-    EXPECT_NEAR(tev::test::At(out, 3000, 0), 3000 * test::Gain(0.7, 98.0 / 99.0), 0.6)
+    EXPECT_NEAR(tev::test::Sample(out, 3000, 0), 3000 * AppRig::Gain(0.7, 98.0 / 99.0), 0.6)
         << "the track from its start";
 
     playOut();

@@ -10,7 +10,7 @@
 
 using namespace tev;
 using tev::test::AppRig;
-using tev::test::At;
+using tev::test::Sample;
 
 namespace {
 
@@ -58,7 +58,7 @@ TEST(PlayListPlay, ADecksListedFilesPlayAsOneSoundAndTheDeckFollowsEachThenStops
     std::vector<int16_t> all = a;
     all.insert(all.end(), b.begin(), b.end());
     all.insert(all.end(), c.begin(), c.end());
-    const double gain = test::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
+    const double gain = AppRig::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
     test::ExpectFrames(out, {0}, kRamp, out.size() / 4, all, kRamp, gain);
     ASSERT_TRUE(AppRig::PumpUntil([&] { return !rig.deck[0]->IsPlaying(); }));
     EXPECT_TRUE(rig.deck[0]->stoppedAtEnd());
@@ -125,7 +125,7 @@ TEST(PlayListPlay, NextWhilePlayingPlaysOnWithTheNextFile) {
     const auto out = rig.PlaySlots(6);
     size_t heard = 0;
     for (size_t f = 0; f < out.size() / 4; ++f) {
-        heard += At(out, f, 0) < -100.0 ? 1 : 0;
+        heard += Sample(out, f, 0) < -100.0 ? 1 : 0;
     }
     EXPECT_GT(heard, 4 * kChunkFrames) << "the next file plays on";
 }
@@ -155,10 +155,10 @@ TEST(PlayListPlay, ATrackThatCannotPlayLeavesThePlayingDeckAlone) {
                                .arg(QString::fromStdString(rig.Path("gone.wav"))));
     EXPECT_EQ(rig.told[1], QStringLiteral("File Not Recognized: http://127.0.0.1:9/stream"));
     // The deck's sound went on where it was.
-    const double gain = test::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
+    const double gain = AppRig::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
     const auto out = rig.PlaySlots(2);
     const size_t at = 3 * kChunkFrames + kChunkFrames / 2;
-    EXPECT_NEAR(At(out, kChunkFrames / 2, 0), a[2 * at] * gain, 0.6);
+    EXPECT_NEAR(Sample(out, kChunkFrames / 2, 0), a[2 * at] * gain, 0.6);
 }
 
 // A next file the reader cannot go on into plays once the first has played out, after a short
@@ -188,10 +188,10 @@ TEST(PlayListPlay, ANextFileTheReaderCannotTakeFollowsOnceTheFirstEnds) {
         EXPECT_EQ(list.CuedTrackPath(0), rig.Path("b.wav"));
         // At its own pitch: its numbered frames go by at its rate against the card's 44,100 Hz.
         const auto out = rig.PlaySlots(6);
-        const double gain = test::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
+        const double gain = AppRig::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
         std::vector<double> steps;
         for (size_t f = 2 * kChunkFrames; f < 5 * kChunkFrames; ++f) {
-            steps.push_back(At(out, f + 1, 0) - At(out, f, 0));
+            steps.push_back(Sample(out, f + 1, 0) - Sample(out, f, 0));
         }
         std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
         EXPECT_NEAR(steps[steps.size() / 2] / gain, c.nextRate / 44100.0, 0.01);

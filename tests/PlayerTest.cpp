@@ -31,7 +31,7 @@ TEST(Player, TwoDecksPlayThroughThePanelsAndTheMainCrossFaderMovesTheMix) {
     // Both cross faders start at Deck A's end, with the stored deck level 0.7.
     const double level = rig.mixer->engine().deckLevel[0].Get();
     ASSERT_NEAR(level, 0.7, 1e-4);
-    const double gain = test::Gain(level, 98.0 / 99.0);
+    const double gain = AppRig::Gain(level, 98.0 / 99.0);
     const auto before = rig.PlaySlots(30);
     ExpectFrames(before, {0, 1}, kRamp, before.size() / 4, a, kRamp, gain);
     EXPECT_GT(rig.mixer->levelMeter(0)->value(), 0);

@@ -8,8 +8,8 @@
 #include "streaming/StreamRig.h"
 
 using namespace tev;
-using tev::test::At;
 using tev::test::ExpectFrames;
+using tev::test::Sample;
 using tev::test::StreamRig;
 
 namespace {
@@ -36,7 +36,7 @@ class TransportDecks : public DeckReports {
 // The frame of a numbered file (left sample = frame number, wrapping at 16 bits) that frame `f`
 // of the main output plays, known to lie within 32,767 frames of `near`.
 size_t FileFrameNear(const std::vector<float>& out, size_t f, size_t near) {
-    const auto heard = static_cast<uint16_t>(std::lround(At(out, f, 0) / kGain));
+    const auto heard = static_cast<uint16_t>(std::lround(Sample(out, f, 0) / kGain));
     return near + static_cast<int16_t>(static_cast<uint16_t>(heard - near));
 }
 

@@ -6,7 +6,7 @@
 #include "streaming/StreamRig.h"
 
 using namespace tev;
-using tev::test::At;
+using tev::test::Sample;
 using tev::test::StreamRig;
 
 namespace {
@@ -49,15 +49,15 @@ TEST(Effects, AnEchoRepeatsAtItsDelayOnBothOutputsAndDiesAwayWhenSwitchedOff) {
     const double click = 16000 * test::Gain(1.0, 98.0 / 99.0);
     for (int channel : {0, 1, 2, 3}) {
         SCOPED_TRACE(channel);
-        EXPECT_NEAR(At(out, 10000, channel), click * 0.5, 2.0) << "the dry half";
+        EXPECT_NEAR(Sample(out, 10000, channel), click * 0.5, 2.0) << "the dry half";
         // Each repeat comes back at half the one before (feedback 50 %), the last three after
         // the echo was switched off at frame 23,520.
         for (int k = 1; k <= 4; ++k) {
-            EXPECT_NEAR(At(out, 10000 + k * delay, channel), click * 0.5 * std::pow(0.5, k - 1),
+            EXPECT_NEAR(Sample(out, 10000 + k * delay, channel), click * 0.5 * std::pow(0.5, k - 1),
                         2.0)
                 << "repeat " << k;
         }
-        EXPECT_NEAR(At(out, 10000 + delay / 2, channel), 0.0, 1.0);
+        EXPECT_NEAR(Sample(out, 10000 + delay / 2, channel), 0.0, 1.0);
     }
 }
 

@@ -9,7 +9,7 @@
 
 using namespace tev;
 using tev::test::AmplitudeAt;
-using tev::test::At;
+using tev::test::Sample;
 using tev::test::StreamRig;
 
 namespace {

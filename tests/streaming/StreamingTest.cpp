@@ -6,8 +6,8 @@
 #include "support/AllocationCounter.h"
 
 using namespace tev;
-using tev::test::At;
 using tev::test::ExpectFrames;
+using tev::test::Sample;
 using tev::test::StreamRig;
 
 namespace {
@@ -26,7 +26,7 @@ std::vector<int16_t> StartFile(StreamRig& rig, size_t frames) {
 // The first frame of a render where the main output's left channel is not silent.
 size_t FirstHeard(const std::vector<float>& out) {
     size_t first = 0;
-    while (first < out.size() / 4 && At(out, first, 0) == 0.0) {
+    while (first < out.size() / 4 && Sample(out, first, 0) == 0.0) {
         ++first;
     }
     return first;
@@ -117,16 +117,16 @@ TEST(Streaming, AStalledUiThreadIsHeardAsSilenceThenPlayGoesOnNeverAsTheLastLap)
     out.insert(out.end(), after.begin(), after.end());
     for (size_t f = 0; f < out.size() / 4; ++f) {
         for (int channel : {0, 2}) {
-            ASSERT_LE(At(out, f, channel), 0.0) << "the last lap's sound at frame " << f;
+            ASSERT_LE(Sample(out, f, channel), 0.0) << "the last lap's sound at frame " << f;
         }
     }
     // Silence from where the writes ended until the handler writes again...
     size_t held = 0;
-    while (held < out.size() / 4 && At(out, held, 0) != 0.0) {
+    while (held < out.size() / 4 && Sample(out, held, 0) != 0.0) {
         ++held;
     }
     size_t resumed = held;
-    while (resumed < out.size() / 4 && At(out, resumed, 0) == 0.0) {
+    while (resumed < out.size() / 4 && Sample(out, resumed, 0) == 0.0) {
         ++resumed;
     }
     EXPECT_EQ((held + kChunkFrames / 2) / kChunkFrames, static_cast<size_t>(written - 10));
@@ -136,7 +136,7 @@ TEST(Streaming, AStalledUiThreadIsHeardAsSilenceThenPlayGoesOnNeverAsTheLastLap)
     ASSERT_LT(resumed, out.size() / 4 - kRamp - kChunkFrames);
     const size_t next = (static_cast<size_t>(written) + kDeckSlots) * kChunkFrames + kRamp;
     const auto decoded =
-        static_cast<size_t>(std::lround(At(out, resumed + kRamp, 1) / kFullLeftGain));
+        static_cast<size_t>(std::lround(Sample(out, resumed + kRamp, 1) / kFullLeftGain));
     const size_t skipped = (decoded + 30000 - next % 30000) % 30000;
     EXPECT_LT(skipped, 64U);
     ExpectFrames(out, {0, 1}, resumed + kRamp, out.size() / 4, a, next + skipped, kFullLeftGain);
@@ -231,7 +231,7 @@ TEST(Streaming, ATempoChangeRaisesThePitchOnBothOutputs) {
         int crossings = 0;
         const size_t frames = out.size() / 4;
         for (size_t f = 1001; f < frames; ++f) {
-            crossings += (At(out, f - 1, channel) < 0) != (At(out, f, channel) < 0) ? 1 : 0;
+            crossings += (Sample(out, f - 1, channel) < 0) != (Sample(out, f, channel) < 0) ? 1 : 0;
         }
         const double hz = crossings / 2.0 / ((frames - 1001) / 44100.0);
         EXPECT_NEAR(hz, 1080.0, 4.0) << "channel " << channel;
@@ -263,7 +263,7 @@ TEST(Streaming, TenMinutesOfContinuedFilesPlayWithoutUnderrunLossOrStaleAudio) {
             }
             const double expected =
                 frame < total ? file[2 * (frame % fileFrames)] * kFullLeftGain : 0.0;
-            if (std::abs(At(out, f, 0) - expected) > 0.6) {
+            if (std::abs(Sample(out, f, 0) - expected) > 0.6) {
                 ++wrong;
             }
         }
@@ -297,8 +297,8 @@ TEST(Streaming, TurningRoundResyncingTempoAndPausingNeitherGapNorStepFasterThanT
     }
     // Both cross faders are at Deck A's end: the two outputs carry the same sound, frame for frame.
     for (size_t f = 0; f < out.size() / 4; ++f) {
-        ASSERT_EQ(At(out, f, 0), At(out, f, 2)) << "frame " << f;
-        ASSERT_EQ(At(out, f, 1), At(out, f, 3)) << "frame " << f;
+        ASSERT_EQ(Sample(out, f, 0), Sample(out, f, 2)) << "frame " << f;
+        ASSERT_EQ(Sample(out, f, 1), Sample(out, f, 3)) << "frame " << f;
     }
     rig.monitor.SetPlayPosition(0, 9 * kChunkBytes);  // the monitor drifts and is brought back
     play(3);
@@ -310,7 +310,7 @@ TEST(Streaming, TurningRoundResyncingTempoAndPausingNeitherGapNorStepFasterThanT
     // than around its zero crossings (a 30 ms gap at Rev, 5 ms at a tempo move were heard once).
     size_t longestQuiet = 0;
     for (size_t f = kRamp, run = 0; f < out.size() / 4; ++f) {
-        run = std::abs(At(out, f, 0)) < 150.0 ? run + 1 : 0;
+        run = std::abs(Sample(out, f, 0)) < 150.0 ? run + 1 : 0;
         longestQuiet = std::max(longestQuiet, run);
     }
     EXPECT_LT(longestQuiet, 64U);
@@ -360,7 +360,7 @@ TEST(Streaming, ADeckPrimedAgainDuringAFadeRebuildsItsBuffersSafely) {
         rig.card->Render(500);  // inside the start's fade
         seek();
         const auto fading = rig.card->Render(static_cast<int>(kChunkFrames));
-        EXPECT_EQ(At(fading, fading.size() / 4 - 1, 0), 0.0) << "the old buffers faded out";
+        EXPECT_EQ(Sample(fading, fading.size() / 4 - 1, 0), 0.0) << "the old buffers faded out";
         EXPECT_FALSE(rig.main.IsPlayingForward(0)) << "new buffers wait for a start";
     }
     rig.engine->StartForward(0);
@@ -369,7 +369,7 @@ TEST(Streaming, ADeckPrimedAgainDuringAFadeRebuildsItsBuffersSafely) {
     rig.engine->StartForward(0);
     const auto out = rig.PlaySlots(3);
     EXPECT_TRUE(rig.main.IsPlayingForward(0));
-    EXPECT_NE(At(out, out.size() / 4 - 1, 0), 0.0) << "the deck is heard from its new buffers";
+    EXPECT_NE(Sample(out, out.size() / 4 - 1, 0), 0.0) << "the deck is heard from its new buffers";
 }
 
 TEST(Streaming, ReopeningTheMainOutputWhilePlayingGoesOnFromThePositionHeard) {
@@ -433,11 +433,11 @@ TEST_P(EndOfTrack, PlayStopsAtTheLastSampleWithNothingAfterIt) {
     if (rate == 44100) {
         ExpectFrames(out, {0, 1}, kRamp, end + 64, file, kRamp, kFullLeftGain);
     } else {
-        EXPECT_NE(At(out, end - 200, 0), 0.0) << "the end of the track is heard";
+        EXPECT_NE(Sample(out, end - 200, 0), 0.0) << "the end of the track is heard";
     }
     // Past the interpolation filter's reach (under 1.5 ms), only silence.
     for (size_t f = end + 64; f < out.size() / 4; ++f) {
-        ASSERT_EQ(At(out, f, 0), 0.0) << "heard after the end, frame " << f;
+        ASSERT_EQ(Sample(out, f, 0), 0.0) << "heard after the end, frame " << f;
     }
     EXPECT_EQ(rig.nestedStops, 0) << "a stop ran inside another handler";
     EXPECT_LT(rig.longestHandler, std::chrono::milliseconds(250));

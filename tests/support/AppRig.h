@@ -108,6 +108,9 @@ class AppRig {
     bool WaitReady(int d) const {
         return PumpUntil([this, d] { return deck[d]->playButton()->isEnabled(); });
     }
+    // The gain a deck gets on an output, by the volume rule.
+    static double Gain(double level, double curveGain) { return test::Gain(level, curveGain); }
+
     // Presses Play on the decks and waits until they all play.
     bool Play(std::initializer_list<int> decks) const {
         for (const int d : decks) {

@@ -23,7 +23,7 @@ inline double Gain(double level, double curveGain) {
 }
 
 // Channel `channel` (0-3) of frame `frame` of a four-channel render, in 16-bit units.
-inline double At(const std::vector<float>& out, size_t frame, int channel) {
+inline double Sample(const std::vector<float>& out, size_t frame, int channel) {
     return static_cast<double>(out[frame * 4 + static_cast<size_t>(channel)]) * 32768.0;
 }
 
@@ -31,7 +31,8 @@ inline double At(const std::vector<float>& out, size_t frame, int channel) {
 inline double LargestStep(const std::vector<float>& out, int channel) {
     double largest = 0.0;
     for (size_t f = 1; f < out.size() / 4; ++f) {
-        largest = std::max(largest, std::abs(At(out, f, channel) - At(out, f - 1, channel)));
+        largest =
+            std::max(largest, std::abs(Sample(out, f, channel) - Sample(out, f - 1, channel)));
     }
     return largest;
 }
@@ -43,7 +44,7 @@ inline double QuietestSpan(const std::vector<float>& out, int channel, size_t fr
     for (size_t start = 0; start + frames <= out.size() / 4; start += frames) {
         double peak = 0.0;
         for (size_t f = start; f < start + frames; ++f) {
-            peak = std::max(peak, std::abs(At(out, f, channel)));
+            peak = std::max(peak, std::abs(Sample(out, f, channel)));
         }
         quietest = std::min(quietest, peak);
     }
@@ -62,7 +63,7 @@ inline void ExpectFrames(const std::vector<float>& out, std::initializer_list<in
         for (const int pair : pairs) {
             for (int c = 0; c < 2; ++c) {
                 const double expected = inside ? file[2 * static_cast<size_t>(i) + c] * gain : 0.0;
-                ASSERT_NEAR(At(out, f, 2 * pair + c), expected, 0.6)
+                ASSERT_NEAR(Sample(out, f, 2 * pair + c), expected, 0.6)
                     << "frame " << f << ", channel " << 2 * pair + c;
             }
         }
