@@ -12,10 +12,10 @@
 #include "core/QtMessagePump.h"
 #include "decks/CTevCircularChartGraph.h"
 #include "support/AppRig.h"
+#include "thread/TestRig.h"
 
 using namespace tev;
 using tev::test::AppRig;
-using tev::test::Sample;
 
 namespace {
 
@@ -141,19 +141,6 @@ TEST_F(AnalyzerDrawing, SilentChartLeavesTheDiscBlackWithItsGreyBaseCircle) {
     EXPECT_EQ(image.pixel(20, 75), qRgb(255, 0, 0));
 }
 
-TEST_F(AnalyzerDrawing, ChartWiderThanHighDrawsItsDiscInTheLeftPartSizedByTheHeight) {
-    CTevCircularChartGraph chart;
-    QImage image(300, 101, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::magenta);
-    chart.Draw(image);
-    const QRgb face = chart.palette().color(QPalette::Button).rgb();
-    EXPECT_EQ(image.pixel(50, 40), qRgb(255, 255, 255)) << "the label around the centre";
-    EXPECT_TRUE(IsBlack(image.pixel(50, 5))) << "the record";
-    for (const QPoint p : {QPoint(150, 50), QPoint(299, 0), QPoint(120, 100), QPoint(2, 2)}) {
-        EXPECT_EQ(image.pixel(p), face) << p.x() << "," << p.y();
-    }
-}
-
 TEST(AnalyzerPanel, RadiosChooseTheGraphAndItsAnalysisAndTheOnButtonShowsIt) {
     CTevAnalyzer panel;
     EXPECT_EQ(panel.windowTitle(), QStringLiteral("Analyzer"));
@@ -183,24 +170,13 @@ TEST(AnalyzerPanel, RadiosChooseTheGraphAndItsAnalysisAndTheOnButtonShowsIt) {
     EXPECT_FALSE(graph.analysis().scopeEnabled());
 
     // Closing tells the mixer which panel closed.
-    QtMessagePump pump;
-    SetMessagePump(&pump);
-    struct Mixer : MessageReceiver {
-        LRESULT OnAppMessage(uint32_t msg, WPARAM, LPARAM lParam) override {
-            closed = msg == WM_PANEL_CLOSED ? lParam : closed;
-            return 0;
-        }
-        LPARAM closed = 0;
-    } mixer;
-    hMixerWnd.Attach(&mixer);
+    test::RecorderRig<QtMessagePump> rig;
     panel.show();
     panel.close();
-    hMixerWnd.Detach(&mixer);
-    SetMessagePump(nullptr);
-    EXPECT_EQ(mixer.closed, 131);
+    EXPECT_EQ(rig.mixer.Take(), (std::vector<test::Received>{{WM_PANEL_CLOSED, 0, 131}}));
 }
 
-TEST(AnalyzerPanel, TheMixersAnalyzerShowsBothPlayingDecksWithoutChangingASample) {
+TEST(AnalyzerPanel, TheMixersAnalyzerShowsBothPlayingDecks) {
     AppRig rig;
     auto* analyzer = dynamic_cast<CTevAnalyzer*>(rig.mixer->analyzerPanel());
     ASSERT_NE(analyzer, nullptr);
@@ -209,7 +185,7 @@ TEST(AnalyzerPanel, TheMixersAnalyzerShowsBothPlayingDecksWithoutChangingASample
     QTest::mouseClick(analyzer->onButton(), Qt::LeftButton);
     ASSERT_TRUE(analyzer->graph()->analysis().octaveEnabled());
 
-    const auto a = rig.MakeFile("a.wav", 300 * static_cast<int>(kChunkFrames), 0);
+    rig.MakeFile("a.wav", 300 * static_cast<int>(kChunkFrames), 0);
     // Deck B plays a 1 kHz tone, the same on both channels, unheard at the fader's A end.
     std::vector<int16_t> b(300 * kChunkFrames * 2);
     for (size_t f = 0; f < b.size() / 2; ++f) {
@@ -218,19 +194,9 @@ TEST(AnalyzerPanel, TheMixersAnalyzerShowsBothPlayingDecksWithoutChangingASample
     test::WriteWav(rig.Path("b.wav"), 2, 16, 44100, test::Bytes(b));
     rig.Browse(0, "a.wav");
     rig.Browse(1, "b.wav");
-    QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
-    QTest::mouseClick(rig.deck[1]->playButton(), Qt::LeftButton);
-    ASSERT_TRUE(
-        AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying() && rig.deck[1]->IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0, 1}));
     const int turned[kDeckCount] = {chartIndex[0], chartIndex[1]};
-    const double gain = AppRig::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
-    const auto out = rig.PlaySlots(30);
-    for (size_t f = test::kFadeInFrames; f < out.size() / 4; ++f) {
-        for (int channel = 0; channel < 4; ++channel) {
-            ASSERT_NEAR(Sample(out, f, channel), a[2 * f + channel % 2] * gain, 0.6)
-                << "frame " << f << " channel " << channel;
-        }
-    }
+    rig.PlaySlots(30);
     // Both charts turned a sector per chunk heard; Deck B's octaves show its tone.
     EXPECT_EQ(chartIndex[0], (turned[0] + 30) % kChartEntries);
     EXPECT_EQ(chartIndex[1], (turned[1] + 30) % kChartEntries);

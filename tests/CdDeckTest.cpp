@@ -18,6 +18,7 @@
 using namespace tev;
 using tev::test::AppRig;
 using tev::test::CdTone;
+using tev::test::ExpectFrames;
 using tev::test::Sample;
 
 namespace {
@@ -25,18 +26,6 @@ namespace {
 constexpr size_t kRamp = test::kFadeInFrames;
 // Track lengths in blocks (588 frames): none a whole number of chunks (2,940 frames).
 constexpr int kBlocks[] = {252, 203, 151};
-
-// Frames [from, to) of the main output against `audio` from its frame `at`, silence after it.
-void ExpectAudio(const std::vector<float>& out, size_t from, size_t to,
-                 const std::vector<int16_t>& audio, size_t at, double gain) {
-    for (size_t f = from; f < to; ++f) {
-        const size_t i = at + f - from;
-        const double left = i < audio.size() / 2 ? audio[2 * i] * gain : 0.0;
-        const double right = i < audio.size() / 2 ? audio[2 * i + 1] * gain : 0.0;
-        ASSERT_NEAR(Sample(out, f, 0), left, 0.6) << "frame " << f;
-        ASSERT_NEAR(Sample(out, f, 1), right, 0.6) << "frame " << f;
-    }
-}
 
 class CdDeck : public ::testing::Test {
   protected:
@@ -78,8 +67,7 @@ TEST_F(CdDeck, AnImageChosenThroughBrowsePlaysItsTracksInOrderAndTheDeckFollowsT
     AppRig::Settle();
     EXPECT_EQ(deck.timeLabel()->text(), QStringLiteral("00:00:00"));
 
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     // Into the second track: the deck shows it, with its length and the time played in it,
     // though the reader is far ahead.
     const int intoTrack2 = static_cast<int>((trackStart[1] + 5 * kChunkFrames) / kChunkFrames);
@@ -95,8 +83,8 @@ TEST_F(CdDeck, AnImageChosenThroughBrowsePlaysItsTracksInOrderAndTheDeckFollowsT
         out.insert(out.end(), more.begin(), more.end());
     }
     ASSERT_GE(out.size() / 4, disc.size() / 2);
-    ExpectAudio(out, kRamp, std::min(out.size() / 4, disc.size() / 2 + kChunkFrames), disc, kRamp,
-                gain);
+    ExpectFrames(out, {0}, kRamp, std::min(out.size() / 4, disc.size() / 2 + kChunkFrames), disc,
+                 kRamp, gain);
     EXPECT_EQ(deck.GetCdTrack(), 3);
     EXPECT_FALSE(deck.IsPlaying());
     EXPECT_TRUE(deck.stoppedAtEnd());
@@ -111,10 +99,9 @@ TEST_F(CdDeck, APlayListTrackStartsAtItsFirstSample) {
     ASSERT_TRUE(rig.WaitReady(1));
     EXPECT_EQ(deck.GetCdTrack(), 2);
     rig.mixer->mainCrossFader()->setValue(1000);  // Deck B on the main output
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({1}));
     const auto out = rig.PlaySlots(20);
-    ExpectAudio(out, kRamp, out.size() / 4, disc, trackStart[1] + kRamp, gain);
+    ExpectFrames(out, {0}, kRamp, out.size() / 4, disc, trackStart[1] + kRamp, gain);
 
     // A seek stays in the sounding track, though the reader has moved on to the next.
     ASSERT_EQ(Cd().CurrentTrack(1), 4);
@@ -123,32 +110,27 @@ TEST_F(CdDeck, APlayListTrackStartsAtItsFirstSample) {
     EXPECT_EQ(deck.GetCdTrack(), 2);
     const size_t half = kBlocks[1] / 2 * test::kFramesPerBlock;  // whole blocks
     const auto after = rig.PlaySlots(3);
-    ExpectAudio(after, kRamp, after.size() / 4, disc, trackStart[1] + half + kRamp, gain);
+    ExpectFrames(after, {0}, kRamp, after.size() / 4, disc, trackStart[1] + half + kRamp, gain);
 }
 
 TEST_F(CdDeck, AnImageThatCannotPlayLeavesTheDeckEmptyAndSaysWhy) {
     CTevDeck2& deck = *rig.deck[0];
     rig.MakeFile("a.wav", 200 * static_cast<int>(kChunkFrames), 0);
     rig.Browse(0, "a.wav");
-    { std::ofstream(rig.Path("empty.cue")) << "no tracks here\n"; }
     // An image whose data file is a FIFO would block libcdio for ever.
     { std::ofstream(rig.Path("fifo.cue")) << "FILE \"fifo.bin\" BINARY\n  TRACK 01 AUDIO\n"; }
     ASSERT_EQ(mkfifo(rig.Path("fifo.bin").c_str(), 0600), 0);
-    for (const auto& [image, why] : {std::pair{"empty.cue", "names no data file"},
-                                     std::pair{"fifo.cue", "fifo.bin is not a file"}}) {
-        rig.Browse(0, "a.wav");
-        QString told;
-        deck.SetMessageSink([&told](const QString& text) { told = text; });
-        deck.SetFileChooser([&] { return QStringList{QString::fromStdString(rig.Path(image))}; });
-        deck.chooser()->setCurrentIndex(1);
-        emit deck.chooser()->activated(1);
-        AppRig::Settle(20);
-        EXPECT_TRUE(told.startsWith(QStringLiteral("No audio CD could be read from"))) << image;
-        EXPECT_TRUE(told.contains(QLatin1String(why))) << told.toStdString();
-        EXPECT_EQ(deck.source(), CTevDeck2::kSourceNone);
-        EXPECT_EQ(deck.chooser()->currentIndex(), 0);
-        EXPECT_FALSE(deck.playButton()->isEnabled());
-    }
+    QString told;
+    deck.SetMessageSink([&told](const QString& text) { told = text; });
+    deck.SetFileChooser([&] { return QStringList{QString::fromStdString(rig.Path("fifo.cue"))}; });
+    deck.chooser()->setCurrentIndex(1);
+    emit deck.chooser()->activated(1);
+    AppRig::Settle(20);
+    EXPECT_TRUE(told.startsWith(QStringLiteral("No audio CD could be read from")));
+    EXPECT_TRUE(told.contains(QLatin1String("fifo.bin is not a file"))) << told.toStdString();
+    EXPECT_EQ(deck.source(), CTevDeck2::kSourceNone);
+    EXPECT_EQ(deck.chooser()->currentIndex(), 0);
+    EXPECT_FALSE(deck.playButton()->isEnabled());
 }
 
 namespace {
@@ -171,8 +153,7 @@ TEST_F(CdDeck, ADriveThatHoldsItsReaderUpIsGivenUpAndTheDeckStaysUsable) {
         test::WriteCdImage(rig.dir.path().toStdString(), "long", {CdTone(1500, 441.0)});
     ASSERT_TRUE(deck.LoadCdImage(longCue));
     ASSERT_TRUE(rig.WaitReady(0));
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     Cd().SetReadDelay(HoldTheRead);
     rig.PlaySlots(RingConsumer::kChunksPerWake + 1);  // the reader is woken, and held
     ASSERT_TRUE(AppRig::PumpUntil([] { return readsHeld.load() > 0; }));
@@ -192,11 +173,10 @@ TEST_F(CdDeck, ADriveThatHoldsItsReaderUpIsGivenUpAndTheDeckStaysUsable) {
     const auto file = rig.MakeFile("a.wav", 200 * static_cast<int>(kChunkFrames), 3);
     rig.Browse(0, "a.wav");
     ASSERT_TRUE(rig.WaitReady(0));
-    deck.PlayPause(false);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return deck.IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     driveReleased.Set();  // the old reader leaves now, in the middle of the file's play
     const auto out = rig.PlaySlots(40);
-    ExpectAudio(out, kRamp, out.size() / 4, file, kRamp, gain);
+    ExpectFrames(out, {0}, kRamp, out.size() / 4, file, kRamp, gain);
 }
 
 TEST(CommandLine, EachFileOrListGoesIntoDeckAAndThePlayListAndTheRestAreExplained) {
@@ -240,8 +220,7 @@ TEST(CommandLine, EachFileOrListGoesIntoDeckAAndThePlayListAndTheRestAreExplaine
         EXPECT_TRUE(rig.told.isEmpty());
         EXPECT_EQ(rig.mixer->playList()->CuedTrackPath(0), second);
         ASSERT_TRUE(rig.WaitReady(0));
-        rig.deck[0]->PlayPause(false);
-        ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+        ASSERT_TRUE(rig.Play({0}));
         const auto out = rig.PlaySlots(3);
         EXPECT_NE(Sample(out, 3 * kChunkFrames - 1, 0), 0.0) << "the file plays";
     }

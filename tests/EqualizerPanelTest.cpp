@@ -31,31 +31,23 @@ constexpr int kBands = CTevEqualizer2::kMaxBands;
 
 // Deck B's panel, made once a recorder stands in for the mixer. The band sets outlive every
 // panel: each test starts them flat.
-class EqualizerPanel : public ::testing::Test {
+class EqualizerPanel : public ::testing::Test, protected test::RecorderRig<QtMessagePump> {
   protected:
     EqualizerPanel() {
-        SetMessagePump(&pump);
         for (FilterBank& bank : equalizerBanks) {
             bank.Design(kBands);
             for (int b = 0; b < kBands; ++b) {
                 bank.SetBandGain(b, 1.0F);
             }
         }
-        hMixerWnd.Attach(&mixer);
         panel = std::make_unique<CTevEqualizer2>();
         panel->SetDeck(1);
-    }
-    ~EqualizerPanel() override {
-        hMixerWnd.Detach(&mixer);
-        SetMessagePump(nullptr);
     }
     std::vector<float> Curve(int band) const {
         const float* r = panel->graph()->response(band);
         return {r, r + FilterBank::kResponsePoints};
     }
 
-    QtMessagePump pump;
-    test::Recorder mixer;
     std::unique_ptr<CTevEqualizer2> panel;
 };
 
@@ -171,24 +163,6 @@ TEST(EqualizerGraph, EachBandIsDrawnInItsColourAtItsLevelOnBlack) {
     }
     for (const int row : {0, 19, 34, 44, 59, 79}) {
         EXPECT_EQ(five.pixel(320, row), qRgb(0, 0, 0)) << "row " << row;
-    }
-}
-
-TEST(EqualizerPanels, EachSitsUnderItsDeckFlushWithItsOuterEdgeShowingItsCentres) {
-    test::AppRig rig;
-    for (int d = 0; d < kDeckCount; ++d) {
-        const CTevEqualizer2& panel = *rig.mixer->equalizerPanel(d);
-        EXPECT_EQ(panel.windowTitle(),
-                  d == 0 ? QStringLiteral("Deck A Equalizer") : QStringLiteral("Deck B Equalizer"));
-        const QRect deck = rig.deck[d]->frameGeometry();
-        const QRect eq = panel.frameGeometry();
-        EXPECT_EQ(eq.top(), deck.bottom() + 1);
-        EXPECT_EQ(d == 0 ? eq.left() : eq.right(), d == 0 ? deck.left() : deck.right());
-        EXPECT_FALSE(eq.intersects(rig.mixer->effectsPanel(d)->frameGeometry()));
-        for (int b = 0; b < panel.bandCount(); ++b) {
-            EXPECT_GE(panel.centreLabel(b)->width(), panel.centreLabel(b)->sizeHint().width())
-                << "a centre cut short";
-        }
     }
 }
 

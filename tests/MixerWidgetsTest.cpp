@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <memory>
-#include <utility>
 #include <vector>
 
 #include "controls/CTevColorSquare.h"
@@ -34,32 +32,13 @@ using test::Recorder;
 using Message = test::Received;
 
 // The mixer and both deck panels replaced by recorders, on the application's pump.
-class MixerWidgets : public ::testing::Test {
+class MixerWidgets : public ::testing::Test, protected test::RecorderRig<QtMessagePump> {
   protected:
-    MixerWidgets() : pump(std::make_unique<QtMessagePump>()) {
-        SetMessagePump(pump.get());
-        hMixerWnd.Attach(&mixer);
-        for (int d = 0; d < kDeckCount; ++d) {
-            hDeckWnd[d].Attach(&deck[d]);
-        }
-    }
-    ~MixerWidgets() override {
-        for (int d = 0; d < kDeckCount; ++d) {
-            hDeckWnd[d].Detach(&deck[d]);
-        }
-        hMixerWnd.Detach(&mixer);
-        SetMessagePump(nullptr);
-    }
-
     // Delivers what is posted, then hands it over.
     std::vector<Message> Taken(Recorder& recorder) {
         QCoreApplication::processEvents();
         return recorder.Take();
     }
-
-    std::unique_ptr<QtMessagePump> pump;
-    Recorder mixer;
-    Recorder deck[kDeckCount];
 };
 
 void PressKey(QWidget& widget, int key, const QString& text = QString()) {
@@ -175,46 +154,32 @@ TEST(CrossFadeCurveGraph, EachDecksCurveIsDrawnInItsColourOnBlack) {
     colorDeckB = savedB;
 }
 
-TEST_F(MixerWidgets, FaderCueingStartsTheDeckTheFaderCrossesTowards) {
+// Fader cueing starts the deck the fader crosses the cue mark towards, or lands on it towards;
+// leaving the mark, stopping short of it or moving away start nothing. The ends of the travel are
+// marks like any other.
+TEST_F(MixerWidgets, FaderCueingStartsTheDeckTheFaderCrossesOrLandsOnTheMarkTowards) {
     CTevCrossFaderCtrl fader;
     fader.setRange(-1000, 1000);
-    fader.SetCueMark(0.2);
-    Slide(fader, 500);
-    EXPECT_EQ(Taken(deck[1]), (std::vector<Message>{{WM_FADER_START, 1, 0}}));
-    EXPECT_TRUE(Taken(deck[0]).empty());
-    Slide(fader, -500);
-    EXPECT_EQ(Taken(deck[0]), (std::vector<Message>{{WM_FADER_START, 0, 0}}));
-    EXPECT_TRUE(Taken(deck[1]).empty());
-    for (int t = 0; t < 50; ++t) {
-        fader.CueTick();
+    const struct {
+        double mark;
+        int to;
+        int started;  // the deck, or -1
+    } moves[] = {{0.2, 500, 1},  {0.2, -500, 0},  {0.2, 100, -1}, {0.2, -1000, -1},
+                 {0.2, 200, 1},  {0.2, 600, -1},  {0.2, 200, 0},  {0.2, -300, -1},
+                 {1.0, 1000, 1}, {-1.0, -1000, 0}};
+    double mark = 0.0;
+    for (const auto& move : moves) {
+        if (move.mark != mark) {
+            mark = move.mark;
+            fader.SetCueMark(mark);
+        }
+        Slide(fader, move.to);
+        for (int d = 0; d < kDeckCount; ++d) {
+            const std::vector<Message> started{{WM_FADER_START, WPARAM(d), 0}};
+            EXPECT_EQ(Taken(deck[d]), d == move.started ? started : std::vector<Message>())
+                << "to " << move.to << ", mark " << mark;
+        }
     }
-    Slide(fader, 100);  // short of the mark
-    Slide(fader, -1000);
-    EXPECT_TRUE(Taken(deck[0]).empty());
-    EXPECT_TRUE(Taken(deck[1]).empty());
-}
-
-TEST_F(MixerWidgets, FaderCueingCountsLandingOnTheMarkAsTheCrossing) {
-    CTevCrossFaderCtrl fader;
-    fader.setRange(-1000, 1000);
-    fader.SetCueMark(0.2);
-    Slide(fader, 200);
-    EXPECT_EQ(Taken(deck[1]).size(), 1u);
-    Slide(fader, 600);  // leaving the mark is not a second crossing
-    EXPECT_TRUE(Taken(deck[1]).empty());
-    Slide(fader, 200);
-    EXPECT_EQ(Taken(deck[0]).size(), 1u);
-    Slide(fader, -300);
-    EXPECT_TRUE(Taken(deck[0]).empty());
-    EXPECT_TRUE(Taken(deck[1]).empty());
-
-    // The ends of the travel are marks like any other.
-    fader.SetCueMark(1.0);
-    Slide(fader, 1000);
-    EXPECT_EQ(Taken(deck[1]).size(), 1u);
-    fader.SetCueMark(-1.0);
-    Slide(fader, -1000);
-    EXPECT_EQ(Taken(deck[0]).size(), 1u);
 }
 
 TEST_F(MixerWidgets, FaderCueingWatchesTheFaderOnlyWhileEnabled) {

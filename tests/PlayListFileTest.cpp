@@ -18,7 +18,8 @@
 #include <ostream>
 #include <random>
 #include <set>
-#include <sstream>
+
+#include "decoder/DecoderRig.h"
 
 namespace tev {
 void PrintTo(const PlayListEntry& e, std::ostream* os) {
@@ -156,24 +157,6 @@ TEST(PlayListText, KeepsNoMoreThanTheEntryCap) {
 
 class PlayListFolder : public ::testing::Test {
   protected:
-    PlayListFolder() {
-        char pattern[] = "/tmp/tev-playlist-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    ~PlayListFolder() override {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, ec);
-        fs::remove_all(dir, ec);
-    }
-    static void Write(const fs::path& file, const std::string& content) {
-        std::ofstream(file, std::ios::binary) << content;
-    }
-    static std::string Read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
     // Runs `save` in a child process as an unprivileged user and returns its exit code: as root
     // a folder's permissions would not stop the write.
     static int InChild(const std::function<int()>& save) {
@@ -196,7 +179,8 @@ class PlayListFolder : public ::testing::Test {
         return names;
     }
 
-    fs::path dir;
+    tev::test::TempDir temp;
+    const fs::path dir = temp.path;
 };
 
 class PlayListRoundTrip : public PlayListFolder,
@@ -228,7 +212,7 @@ TEST_F(PlayListFolder, NameWithoutExtensionIsSavedAsM3uAndOthersAreNotWritten) {
     const auto saved = tev::SavePlayList((dir / "mix").string(), tracks);
     EXPECT_TRUE(saved.written);
     EXPECT_EQ(saved.path, (dir / "mix.m3u").string());
-    EXPECT_EQ(Read(saved.path), "#EXTM3U\n#EXTINF:-1,\n/m/a.mp3\n");
+    EXPECT_EQ(tev::test::ReadFile(saved.path), "#EXTM3U\n#EXTINF:-1,\n/m/a.mp3\n");
     const auto other = tev::SavePlayList((dir / "mix.txt").string(), tracks);
     EXPECT_FALSE(other.written);
     EXPECT_EQ(other.error, "");
@@ -242,11 +226,11 @@ TEST_F(PlayListFolder, EmptyTitlesAreFilledFromId3v1Tags) {
         return std::string(500, 'x') + tag;
     };
     // Padded with spaces and zeros, in Latin-1.
-    Write(dir / "a.mp3", tagged(std::string("Caf\xE9 del Mar  \0\0 ", 17)));
-    Write(dir / "b.mp3", tagged("Tagged"));
-    Write(dir / "c.mp3", tagged("Tagged").substr(500));  // only a tag: too short
-    Write(dir / "d.mp3", std::string(500, 'x') + "TAX" + std::string(125, 'y'));
-    Write(dir / "e.mp3", tagged(std::string(30, 'L') + "comment"));
+    tev::test::WriteFile(dir / "a.mp3", tagged(std::string("Caf\xE9 del Mar  \0\0 ", 17)));
+    tev::test::WriteFile(dir / "b.mp3", tagged("Tagged"));
+    tev::test::WriteFile(dir / "c.mp3", tagged("Tagged").substr(500));  // only a tag: too short
+    tev::test::WriteFile(dir / "d.mp3", std::string(500, 'x') + "TAX" + std::string(125, 'y'));
+    tev::test::WriteFile(dir / "e.mp3", tagged(std::string(30, 'L') + "comment"));
     std::vector<PlayListEntry> tracks;
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"}) {
         tracks.push_back(E((dir / name).string()));
@@ -275,8 +259,9 @@ TEST_F(PlayListFolder, HostileListsGiveClearResults) {
     const std::string port = std::to_string(ntohs(address.sin_port));
     const std::string longName(100000, 'n');
     const std::string list = (dir / "Hostile.M3U").string();
-    Write(list, "#EXTM3U\nhttp://127.0.0.1:" + port + "/x.mp3\ntcp://127.0.0.1:" + port +
-                    "\npipe:0\nudp://127.0.0.1:" + port + "\nHostile.M3U\n" + longName);
+    tev::test::WriteFile(list,
+                         "#EXTM3U\nhttp://127.0.0.1:" + port + "/x.mp3\ntcp://127.0.0.1:" + port +
+                             "\npipe:0\nudp://127.0.0.1:" + port + "\nHostile.M3U\n" + longName);
 
     const auto start = std::chrono::steady_clock::now();
     const tev::PlayListLoadResult loaded = tev::LoadPlayList(list);
@@ -293,7 +278,7 @@ TEST_F(PlayListFolder, HostileListsGiveClearResults) {
 }
 
 TEST_F(PlayListFolder, OnlyRegularFilesOfBoundedSizeAreRead) {
-    Write(dir / "empty.m3u", "");
+    tev::test::WriteFile(dir / "empty.m3u", "");
     const auto empty = tev::LoadPlayList((dir / "empty.m3u").string());
     EXPECT_EQ(empty.error, "");
     EXPECT_TRUE(empty.entries.empty());
@@ -319,7 +304,8 @@ TEST_F(PlayListFolder, BinaryJunkGivesOnlyNamesFromIt) {
         c = static_cast<char>(random());
     }
     for (const char* name : {"junk.m3u", "junk.pls"}) {
-        Write(dir / name, (name[5] == 'p' ? "[playlist]\nFile1=ok.mp3\n" : "ok.mp3\n") + junk);
+        tev::test::WriteFile(dir / name,
+                             (name[5] == 'p' ? "[playlist]\nFile1=ok.mp3\n" : "ok.mp3\n") + junk);
         const auto loaded = tev::LoadPlayList((dir / name).string());
         EXPECT_EQ(loaded.error, "");
         EXPECT_FALSE(loaded.entries.empty()) << name;
@@ -332,7 +318,7 @@ TEST_F(PlayListFolder, BinaryJunkGivesOnlyNamesFromIt) {
 
 TEST_F(PlayListFolder, AFailedSaveKeepsTheOldList) {
     const fs::path list = dir / "old.m3u";
-    Write(list, "#EXTM3U\nold.mp3\n");
+    tev::test::WriteFile(list, "#EXTM3U\nold.mp3\n");
     fs::permissions(dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     const auto save = [&] {
         std::vector<PlayListEntry> tracks(2000, E("/m/new.mp3", "New"));
@@ -352,7 +338,7 @@ TEST_F(PlayListFolder, AFailedSaveKeepsTheOldList) {
                   return save();
               }),
               0);
-    EXPECT_EQ(Read(list), "#EXTM3U\nold.mp3\n");
+    EXPECT_EQ(tev::test::ReadFile(list), "#EXTM3U\nold.mp3\n");
     EXPECT_EQ(LeftOver(), std::vector<std::string>{"old.m3u"});
 }
 

@@ -42,8 +42,7 @@ TEST(PlayListPlay, ADecksListedFilesPlayAsOneSoundAndTheDeckFollowsEachThenStops
     list.AddTrack(0, rig.Path("c.wav"), -1.0, {});
     ASSERT_EQ(list.CuedTrackPath(0), rig.Path("a.wav"));
 
-    QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     std::vector<float> out;
     std::vector<Shown> shown;
     const size_t total = (a.size() + b.size() + c.size()) / 2;
@@ -60,13 +59,7 @@ TEST(PlayListPlay, ADecksListedFilesPlayAsOneSoundAndTheDeckFollowsEachThenStops
     all.insert(all.end(), b.begin(), b.end());
     all.insert(all.end(), c.begin(), c.end());
     const double gain = AppRig::Gain(rig.mixer->engine().deckLevel[0].Get(), 98.0 / 99.0);
-    for (size_t f = kRamp; f < total; ++f) {
-        ASSERT_NEAR(Sample(out, f, 0), all[2 * f] * gain, 0.6) << "frame " << f;
-        ASSERT_NEAR(Sample(out, f, 1), all[2 * f + 1] * gain, 0.6) << "frame " << f;
-    }
-    for (size_t f = total; f < out.size() / 4; ++f) {
-        ASSERT_EQ(Sample(out, f, 0), 0.0) << "frame " << f;
-    }
+    test::ExpectFrames(out, {0}, kRamp, out.size() / 4, all, kRamp, gain);
     ASSERT_TRUE(AppRig::PumpUntil([&] { return !rig.deck[0]->IsPlaying(); }));
     EXPECT_TRUE(rig.deck[0]->stoppedAtEnd());
 
@@ -118,8 +111,7 @@ TEST(PlayListPlay, NextWhilePlayingPlaysOnWithTheNextFile) {
     rig.Browse(0, "a.wav");
     CTevPlayList2& list = *rig.mixer->playList();
     list.AddTrack(0, rig.Path("b.wav"), -1.0, {});
-    QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     rig.PlaySlots(5);
 
     QTest::mouseClick(rig.deck[0]->previousButton(), Qt::LeftButton);
@@ -148,8 +140,7 @@ TEST(PlayListPlay, ATrackThatCannotPlayLeavesThePlayingDeckAlone) {
     CTevPlayList2& list = *rig.mixer->playList();
     list.LoadPlayList(rig.Path("set.m3u"));
     ASSERT_EQ(list.rowCount(), 3);
-    QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
-    ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+    ASSERT_TRUE(rig.Play({0}));
     rig.PlaySlots(3);
 
     for (int row : {1, 2}) {
@@ -189,8 +180,7 @@ TEST(PlayListPlay, ANextFileTheReaderCannotTakeFollowsOnceTheFirstEnds) {
         rig.Browse(0, "a.wav");
         CTevPlayList2& list = *rig.mixer->playList();
         list.AddTrack(0, rig.Path("b.wav"), -1.0, {});
-        QTest::mouseClick(rig.deck[0]->playButton(), Qt::LeftButton);
-        ASSERT_TRUE(AppRig::PumpUntil([&] { return rig.deck[0]->IsPlaying(); }));
+        ASSERT_TRUE(rig.Play({0}));
         rig.PlaySlots(c.firstChunks + 4);
         ASSERT_TRUE(AppRig::PumpUntil([&] {
             return rig.deck[0]->IsPlaying() && rig.deck[0]->GetFilePath() == rig.Path("b.wav");

@@ -14,7 +14,6 @@
 #include <QUrl>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +21,7 @@
 
 #include "core/EngineState.h"
 #include "core/QtMessagePump.h"
+#include "decoder/DecoderRig.h"
 #include "playlist/CTevDeckSelector.h"
 #include "playlist/CTevPlayList2.h"
 #include "playlist/PlayListModel.h"
@@ -35,12 +35,9 @@ namespace {
 
 // The window with a recorder as the mixer and no track-length loader: the tests play the
 // loader's part. Every change the model announces is checked against what it holds.
-class PlayListWindow : public ::testing::Test {
+class PlayListWindow : public ::testing::Test, protected test::RecorderRig<QtMessagePump> {
   protected:
     PlayListWindow() {
-        SetMessagePump(&pump);
-        trackLength.Reset();
-        hMixerWnd.Attach(&mixer);
         list = std::make_unique<CTevPlayList2>();
         tester = std::make_unique<QAbstractItemModelTester>(
             list->view()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -48,9 +45,6 @@ class PlayListWindow : public ::testing::Test {
     ~PlayListWindow() override {
         tester.reset();
         list.reset();
-        hMixerWnd.Detach(&mixer);
-        SetMessagePump(nullptr);
-        trackLength.Reset();
     }
 
     // One sound file per letter of `decks` ('A' or 'B'), named /m/<row>.mp3.
@@ -86,17 +80,7 @@ class PlayListWindow : public ::testing::Test {
         list->OnTrackLengthLoaded();
         return path;
     }
-    static void Write(const fs::path& file, const std::string& text) {
-        fs::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << text;
-    }
-    static std::string Read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
 
-    QtMessagePump pump;
-    test::Recorder mixer;
     std::unique_ptr<CTevPlayList2> list;
     std::unique_ptr<QAbstractItemModelTester> tester;
     QTemporaryDir dir;
@@ -152,30 +136,21 @@ TEST_F(PlayListWindow, EachDeckHasItsOwnQueue) {
 }
 
 TEST_F(PlayListWindow, EditsActOnTheSelectedRowAndStopAtTheEnds) {
+    // The rows' order after each edit, by the number each track was added with.
     struct Edit {
         const char* what;
         int select;
         void (CTevPlayList2::*action)();
-        std::vector<std::string> paths;
+        const char* order;
         int selectedAfter;
         bool changed;
     };
-    const std::vector<Edit> edits = {
-        {"up at the top",
-         0,
-         &CTevPlayList2::MoveUp,
-         {"/m/0.mp3", "/m/1.mp3", "/m/2.mp3"},
-         0,
-         false},
-        {"down at the bottom",
-         2,
-         &CTevPlayList2::MoveDown,
-         {"/m/0.mp3", "/m/1.mp3", "/m/2.mp3"},
-         2,
-         false},
-        {"up", 2, &CTevPlayList2::MoveUp, {"/m/0.mp3", "/m/2.mp3", "/m/1.mp3"}, 1, true},
-        {"down", 0, &CTevPlayList2::MoveDown, {"/m/1.mp3", "/m/0.mp3", "/m/2.mp3"}, 1, true},
-        {"delete", 1, &CTevPlayList2::DeleteSelected, {"/m/0.mp3", "/m/2.mp3"}, -1, true},
+    const Edit edits[] = {
+        {"up at the top", 0, &CTevPlayList2::MoveUp, "012", 0, false},
+        {"down at the bottom", 2, &CTevPlayList2::MoveDown, "012", 2, false},
+        {"up", 2, &CTevPlayList2::MoveUp, "021", 1, true},
+        {"down", 0, &CTevPlayList2::MoveDown, "102", 1, true},
+        {"delete", 1, &CTevPlayList2::DeleteSelected, "02", -1, true},
     };
     for (const Edit& edit : edits) {
         SCOPED_TRACE(edit.what);
@@ -185,7 +160,11 @@ TEST_F(PlayListWindow, EditsActOnTheSelectedRowAndStopAtTheEnds) {
         list->SelectRow(edit.select);
         mixer.Take();
         (list.get()->*edit.action)();
-        EXPECT_EQ(Paths(), edit.paths);
+        std::string order;
+        for (const std::string& path : Paths()) {
+            order += path.substr(3, 1);  // "/m/<n>.mp3"
+        }
+        EXPECT_EQ(order, edit.order);
         EXPECT_EQ(list->selectedRow(), edit.selectedAfter);
         const std::vector<Message> changed{{WM_PLAYLIST_CHANGED, 0, 0}};
         EXPECT_EQ(mixer.Take(), edit.changed ? changed : std::vector<Message>());
@@ -280,10 +259,10 @@ TEST_F(PlayListWindow, MeasuresEachFileOnceAndNeverRetriesAnUnreadableOne) {
 
 TEST_F(PlayListWindow, AHostileListGivesUnreadableRowsThatAreNeverMeasured) {
     const fs::path folder = dir.path().toStdString();
-    Write(folder / "real.mp3", "");
-    Write(folder / "list.m3u",
-          "#EXTM3U\n#EXTINF:-1,Stream\nhttp://203.0.113.1:8000/stream.mp3\nlist.m3u\n"
-          "file:///etc/passwd\nreal.mp3\n");
+    test::WriteFile(folder / "real.mp3", "");
+    test::WriteFile(folder / "list.m3u",
+                    "#EXTM3U\n#EXTINF:-1,Stream\nhttp://203.0.113.1:8000/stream.mp3\nlist.m3u\n"
+                    "file:///etc/passwd\nreal.mp3\n");
     list->LoadPlayList((folder / "list.m3u").string());
     EXPECT_EQ(mixer.Take(), (std::vector<Message>{{WM_PLAYLIST_CHANGED, 0, 0}}));
     ASSERT_EQ(list->rowCount(), 4);
@@ -298,24 +277,9 @@ TEST_F(PlayListWindow, AHostileListGivesUnreadableRowsThatAreNeverMeasured) {
     EXPECT_EQ(Answer(1), "");
 }
 
-TEST(PlayListFileNames, WholeExtensionsInAnyCase) {
-    for (const char* name : {"a.mp3", "b.MP3", "c.Ogg", "d.wav", "e.WMA", "f.flac", "g.m4a",
-                             "h.aac", "i.opus", "j.oga", "k.AIF", "l.aiff", "/x.y/m.mp3"}) {
-        EXPECT_TRUE(CTevPlayList2::IsSoundFileName(name)) << name;
-    }
-    for (const char* name :
-         {"a.mp", "b.mp33", "c.p3", "d.wav.txt", "e", "/music.mp3/f", "g.m3u", "h.flac~", "i.ai"}) {
-        EXPECT_FALSE(CTevPlayList2::IsSoundFileName(name)) << name;
-    }
-    for (const char* name : {"a.m3u", "b.M3U8", "c.Pls", "d.cue", "e.LDJ"}) {
-        EXPECT_TRUE(CTevPlayList2::IsPlayListFileName(name)) << name;
-    }
-    EXPECT_FALSE(CTevPlayList2::IsPlayListFileName("a.m3"));
-}
-
 TEST_F(PlayListWindow, AddedFilesAlternateFromDeckBAndKeepTheSelection) {
     const fs::path folder = dir.path().toStdString();
-    Write(folder / "more.M3U", "one.mp3\ntwo.mp3\n");
+    test::WriteFile(folder / "more.M3U", "one.mp3\ntwo.mp3\n");
     list->SetFileChooser([&folder] {
         return QStringList{"/m/x.mp3", "/m/y.ogg", QString::fromStdString(folder / "more.M3U"),
                            "/m/z.wav", "/m/w.wav"};
@@ -346,7 +310,7 @@ TEST_F(PlayListWindow, AFolderScanInsertsItsSoundFilesInPathOrderAfterTheRows) {
     const fs::path root = fs::path(dir.path().toStdString()) / "music";
     for (const char* name : {"b/one.MP3", "a/two.flac", "a/deep/three.Ogg", "x.mp", "notes.txt",
                              "z.wav", "a/cover.jpg", "c.mp3.part"}) {
-        Write(root / name, "");
+        test::WriteFile(root / name, "");
     }
     fs::create_directory_symlink("..", root / "a" / "loop");  // a link back up: not followed
     AddTracks("A");
@@ -376,7 +340,7 @@ TEST_F(PlayListWindow, AFolderScanInsertsItsSoundFilesInPathOrderAfterTheRows) {
 
 TEST_F(PlayListWindow, DroppedLocalSoundFilesGoToDeckA) {
     const fs::path folder = dir.path().toStdString();
-    Write(folder / "dropped.list.pls", "[playlist]\nFile1=in-list.mp3\n");
+    test::WriteFile(folder / "dropped.list.pls", "[playlist]\nFile1=in-list.mp3\n");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile("/m/dropped.FLAC"), QUrl("https://example.com/x.mp3"),
                   QUrl::fromLocalFile("/m/readme.txt"),
@@ -399,7 +363,7 @@ TEST_F(PlayListWindow, AListOfFiveThousandTracksShowsAtOnce) {
                 std::to_string(i) + ".mp3\n";
     }
     const fs::path file = fs::path(dir.path().toStdString()) / "big.m3u";
-    Write(file, text);
+    test::WriteFile(file, text);
     list->resize(400, 600);
     list->show();
     list->LoadPlayList(file.string());
@@ -432,7 +396,7 @@ TEST_F(PlayListWindow, SavesTheFilesAndSaysWhyASaveFailed) {
                                                       {WM_FILE_DIALOG_CLOSED, 0, 0}}));
     }
     EXPECT_EQ(
-        Read(good),
+        test::ReadFile(good),
         "#EXTM3U\n#EXTINF:-1,\n/m/0.mp3\n#EXTINF:-1,\n/m/1.mp3\n#EXTINF:90,Named\n/m/t.mp3\n");
     EXPECT_EQ(told, QStringList{"File Write Error: No such file or directory"});
 }

@@ -44,13 +44,6 @@ class QtPump : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(QtPump, APostIsAQueuedEventDeliveredByTheEventLoop) {
-    PostAppMessage(target, 0x8031, 1);
-    EXPECT_EQ(receiver.count, 0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(receiver.count, 1);
-}
-
 TEST_F(QtPump, AWorkerSendCompletesWhileTheUiThreadWaitsPumping) {
     Event done(Event::Manual, false);
     std::atomic<LRESULT> result{0};

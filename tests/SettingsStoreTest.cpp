@@ -9,41 +9,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "decoder/DecoderRig.h"
 #include "platform/SoundSystem.h"
 
 namespace fs = std::filesystem;
 using tev::SettingsStore;
+namespace test = tev::test;
 
 namespace {
 
 class Settings : public ::testing::Test {
   protected:
-    Settings() {
-        char pattern[] = "/tmp/tev-settings-XXXXXX";
-        dir = mkdtemp(pattern);
-        file = dir / "Tev Quillet" / "TevAudio.conf";
-    }
-    ~Settings() override {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, ec);
-        fs::remove_all(dir, ec);
-    }
+    std::string Contents() const { return test::ReadFile(file); }
+    void Write(const std::string& text) const { test::WriteFile(file, text); }
 
-    std::string Contents() const {
-        std::ifstream in(file);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    void Write(const std::string& text) const {
-        fs::create_directories(file.parent_path());
-        std::ofstream(file) << text;
-    }
-
-    fs::path dir;
-    fs::path file;
+    test::TempDir temp;
+    const fs::path dir = temp.path;
+    const fs::path file = dir / "Tev Quillet" / "TevAudio.conf";
 };
 
 }  // namespace
@@ -54,14 +37,8 @@ TEST_F(Settings, FirstLoadWritesTheDefaultAndReturnsIt) {
     EXPECT_FLOAT_EQ(store.LoadLevelDeck(0), 0.7F);
     EXPECT_TRUE(store.Exists("levelDeckA"));
     EXPECT_EQ(store.ReadNumber("levelDeckA"), SettingsStore::FractionBits(0.7F));
-    EXPECT_EQ(store.LoadColorDeck(0), 0x00FFABCDU);
-    EXPECT_EQ(store.LoadColorDeck(1), 0x00ABCDFFU);
-    EXPECT_EQ(store.ReadNumber("colorDeckB"), 0x00ABCDFFU);
-    EXPECT_TRUE(store.LoadShowTipOfTheDay());
-    EXPECT_EQ(store.LoadTipOfTheDayIndex(), 0U);
     EXPECT_EQ(store.LoadSoundDeviceMain(), "");
     EXPECT_TRUE(store.Exists("soundDeviceMain"));
-    EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), 0.0F);
     EXPECT_NE(Contents().find("[Settings]"), std::string::npos);
 }
 
@@ -124,14 +101,13 @@ TEST_F(Settings, ACorruptFileNeverStopsTheProgramAndYieldsDefaults) {
     store.SaveLevelDeck(1, 0.5F);
     EXPECT_FLOAT_EQ(store.LoadLevelDeck(1), 0.5F);
     EXPECT_NE(Contents().find("garbage"), std::string::npos) << "unknown lines were dropped";
-}
 
-TEST_F(Settings, NonFiniteOrMalformedValuesFallBackToTheDefault) {
+    // The bits of a NaN and a negative colour are defaults; hexadecimal is understood.
     Write("[Settings]\nlevelDeckA=2143289344\ncolorDeckB=-5\ncrossFaderCurvePosition=0x3E800000\n");
-    SettingsStore store(file);
-    EXPECT_FLOAT_EQ(store.LoadLevelDeck(0), 0.7F);  // the bits of a NaN
-    EXPECT_EQ(store.LoadColorDeck(1), 0x00ABCDFFU);
-    EXPECT_FLOAT_EQ(store.LoadCrossFaderCurvePosition(), 0.25F);  // hexadecimal is understood
+    SettingsStore again(file);
+    EXPECT_FLOAT_EQ(again.LoadLevelDeck(0), 0.7F);
+    EXPECT_EQ(again.LoadColorDeck(1), 0x00ABCDFFU);
+    EXPECT_FLOAT_EQ(again.LoadCrossFaderCurvePosition(), 0.25F);
 }
 
 class HostileSettings : public Settings, public ::testing::WithParamInterface<std::string> {};

@@ -13,27 +13,7 @@ std::vector<SoundDeviceInfo> Devices() {
             {"pulse", 32, true}};
 }
 
-std::vector<std::string> Texts(const List& list, List::Which which) {
-    std::vector<std::string> texts;
-    for (const auto& e : list.entries(which)) {
-        texts.push_back(e.text);
-    }
-    return texts;
-}
-
 }  // namespace
-
-TEST(SoundDeviceList, ListsEveryDeviceWithWhetherItCanSplit) {
-    List list;
-    list.Build(Devices());
-    const std::vector<std::string> expected = {
-        List::kDisabled, "HDA Intel PCH: ALC892 Analog (hw:0,0) (Can Split)",
-        "USB Audio CODEC (hw:1,0) (Can't Split)", "pulse (Can Split)"};
-    EXPECT_EQ(Texts(list, List::kMain), expected);
-    EXPECT_EQ(Texts(list, List::kMonitor), expected);
-    EXPECT_FALSE(list.entries(List::kMain)[0].device.has_value());
-    EXPECT_EQ(*list.entries(List::kMain)[2].device, "USB Audio CODEC (hw:1,0)");
-}
 
 struct FirstStart {
     std::vector<SoundDeviceInfo> devices;
@@ -85,34 +65,6 @@ TEST(SoundDeviceList, WithoutASoundCardBothOutputsAreDisabled) {
     one.Restore("", "");
     EXPECT_EQ(one.selected(List::kMain), 1);
     EXPECT_EQ(one.selected(List::kMonitor), 0) << "never both on the same device";
-}
-
-TEST(SoundDeviceList, AStoredRearPairSplitsItsCardAgain) {
-    List list;
-    list.Build(Devices());
-    list.Restore("pulse (Rear)", "USB Audio CODEC (hw:1,0) (Can't Split)");
-    EXPECT_EQ(list.selectedEntry(List::kMain).text, "pulse (Rear)");
-    EXPECT_EQ(list.selectedEntry(List::kMonitor).text, "USB Audio CODEC (hw:1,0) (Can't Split)");
-    const auto monitor = Texts(list, List::kMonitor);
-    EXPECT_EQ(monitor[3], "pulse (Front)");
-    EXPECT_EQ(monitor[4], "pulse (Rear)");
-    EXPECT_EQ(monitor.size(), 5U);
-}
-
-TEST(SoundDeviceList, SplittingGivesMainTheFrontAndMonitorTheRearPair) {
-    List list;
-    list.Build(Devices());
-    list.Select(List::kMain, 1);
-    ASSERT_TRUE(list.CanSplit(List::kMain));
-    list.Split(List::kMain);
-    EXPECT_EQ(list.selectedEntry(List::kMain).text,
-              "HDA Intel PCH: ALC892 Analog (hw:0,0) (Front)");
-    EXPECT_EQ(list.selectedEntry(List::kMonitor).text,
-              "HDA Intel PCH: ALC892 Analog (hw:0,0) (Rear)");
-    EXPECT_EQ(*list.selectedEntry(List::kMonitor).device, "HDA Intel PCH: ALC892 Analog (hw:0,0)");
-    list.Select(List::kMain, 3);  // a card that cannot split
-    list.Split(List::kMain);
-    EXPECT_EQ(list.entries(List::kMain).size(), 5U);
 }
 
 TEST(SoundDeviceList, TakingTheOtherListsEntryMovesThatListAway) {

@@ -6,11 +6,11 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
-#include <filesystem>
 
 #include "controls/CTevColorSquare.h"
 #include "core/EngineState.h"
 #include "core/SettingsStore.h"
+#include "decoder/DecoderRig.h"
 
 using namespace tev;
 
@@ -22,19 +22,13 @@ class SoundDevicesDialog : public ::testing::Test {
         colorDeckA = 0x00FFABCD;
         colorDeckB = 0x00ABCDFF;
     }
-    ~SoundDevicesDialog() override { std::filesystem::remove_all(dir_); }
 
     static std::vector<SoundDeviceInfo> Devices() {
         return {{"Quad Card (hw:0,0)", 4, true}, {"Headphones (hw:1,0)", 2, false}};
     }
 
-    static std::string MakeDir() {
-        char pattern[] = "/tmp/tev-options-XXXXXX";
-        return mkdtemp(pattern);
-    }
-
-    std::string dir_ = MakeDir();
-    SettingsStore settings_{dir_ + "/TevAudio.conf"};
+    test::TempDir dir_;
+    SettingsStore settings_{dir_.path + "/TevAudio.conf"};
 };
 
 }  // namespace

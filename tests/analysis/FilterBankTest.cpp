@@ -45,26 +45,19 @@ double BandDb(const FilterBank& bank, int band) {
 
 struct Layout {
     int requested;
-    std::vector<int> taps;  // of each band
+    int bands;
 };
-
-std::vector<int> ThirtyBandTaps() {
-    std::vector<int> taps = {400, 500};
-    for (int t = 490; t >= 220; t -= 10) {
-        taps.push_back(t);
-    }
-    return taps;
-}
 
 class FilterBankLayout : public ::testing::TestWithParam<Layout> {};
 
-// A band's impulse response spans its tap count. An impulse at the end of one chunk reaches the
-// next through the history, and ends 511 samples into it whatever the filter's length.
-TEST_P(FilterBankLayout, BandsHaveTheirTapCountsAndNothingOutsideThem) {
+// An impulse at the end of one chunk reaches the next through the history, and every band's
+// response to it ends 511 samples into that chunk whatever the filter's length. Bands outside
+// the layout answer nothing.
+TEST_P(FilterBankLayout, BandsEndWithTheHistoryAndNothingIsOutsideThem) {
     auto bank = std::make_unique<FilterBank>();
     bank->Design(GetParam().requested);
     const int n = bank->GetNumBands();
-    ASSERT_EQ(n, static_cast<int>(GetParam().taps.size()));
+    ASSERT_EQ(n, GetParam().bands);
     EXPECT_NEAR(bank->GetCenterFrequency(n - 1), n < 10 ? 12000.0 : 16000.0, 1e-6);
     for (int band = 0; band < n; ++band) {
         for (int b = 0; b < n; ++b) {
@@ -75,10 +68,8 @@ TEST_P(FilterBankLayout, BandsHaveTheirTapCountsAndNothingOutsideThem) {
         bank->ProcessChunk(chunk.data(), false, false, nullptr, false);
         chunk.back() = 0.0F;
         bank->ProcessChunk(chunk.data(), true, false, nullptr, false);
-        const auto first = std::find_if(chunk.begin(), chunk.end(), [](float s) { return s != 0; });
         const auto last =
             std::find_if(chunk.rbegin(), chunk.rend(), [](float s) { return s != 0; });
-        EXPECT_EQ(last.base() - first, GetParam().taps[band]) << "band " << band;
         EXPECT_EQ(last.base() - chunk.begin(), FilterBank::kHistory) << "band " << band;
     }
     for (const int outside : {-1, n}) {
@@ -92,21 +83,18 @@ TEST_P(FilterBankLayout, BandsHaveTheirTapCountsAndNothingOutsideThem) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Counts, FilterBankLayout,
-    ::testing::Values(Layout{1, {68, 46}}, Layout{3, {256, 160, 45}},
-                      Layout{5, {282, 499, 262, 75, 49}}, Layout{6, {182, 396, 162, 75, 49, 25}},
-                      Layout{9, std::vector<int>(9, 256)}, Layout{10, std::vector<int>(10, 256)},
-                      Layout{12, {400, 500, 412, 307, 326, 238, 100, 100, 100, 100, 100, 100}},
-                      Layout{31, ThirtyBandTaps()}),
-    [](const auto& info) { return "Design" + std::to_string(info.param.requested); });
+INSTANTIATE_TEST_SUITE_P(Counts, FilterBankLayout,
+                         ::testing::Values(Layout{1, 2}, Layout{3, 3}, Layout{5, 5}, Layout{6, 6},
+                                           Layout{9, 9}, Layout{10, 10}, Layout{12, 12},
+                                           Layout{31, 30}),
+                         [](const auto& info) {
+                             return "Design" + std::to_string(info.param.requested);
+                         });
 
 TEST(FilterBank, OctaveAndChartLayouts) {
     auto bank = std::make_unique<FilterBank>();
     bank->SelectAnalysisLayout(1);
-    for (int b = 0; b < 10; ++b) {
-        EXPECT_NEAR(bank->GetCenterFrequency(b), 31.25 * std::pow(2.0, b), 1e-9);
-    }
+    EXPECT_NEAR(bank->GetCenterFrequency(9), 16000.0, 1e-9);
     bank->SelectAnalysisLayout(2);
     EXPECT_EQ(bank->GetNumBands(), 10);
     bank->SelectAnalysisLayout(3);

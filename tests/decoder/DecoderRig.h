@@ -3,17 +3,42 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace tev::test {
 
-// Where scripts/make-fixtures.sh put the encoded test files.
-// Frames a deck's start takes to rise from silence at 44.1 kHz: a 50 ms fade, then the last of
-// it along the gain ramp.
-inline constexpr size_t kFadeInFrames = 2400;
+// A new folder under /tmp, removed with all it holds at the end, whatever its permissions.
+struct TempDir {
+    TempDir() {
+        char pattern[] = "/tmp/tev-test-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string path;
+};
 
+// Writes `text` to a file, making its folders; reads a whole file.
+inline void WriteFile(const std::filesystem::path& file, const std::string& text) {
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    std::ofstream(file, std::ios::binary) << text;
+}
+inline std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Where scripts/make-fixtures.sh put the encoded test files.
 inline std::string Fixture(const std::string& name) {
     const char* dir = std::getenv("TEV_FIXTURES");
     return std::string(dir != nullptr ? dir : "fixtures") + "/" + name;

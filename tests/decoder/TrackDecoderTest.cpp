@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -24,12 +23,6 @@ namespace {
 
 class Decoder : public ::testing::Test {
   protected:
-    Decoder() {
-        char pattern[] = "/tmp/tev-decoder-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    ~Decoder() override { std::filesystem::remove_all(dir); }
-
     std::string Path(const std::string& name) const { return dir + "/" + name; }
 
     // Reads chunks until the end of the stream (at most `limit`); all the 16-bit samples.
@@ -51,101 +44,58 @@ class Decoder : public ::testing::Test {
     }
 
     EngineRig rig;  // the mixer that WM_TRACK_ENDED reaches
-    std::string dir;
+    test::TempDir temp;
+    const std::string dir = temp.path;
 };
 
 }  // namespace
 
-TEST_F(Decoder, StereoSixteenBitComesThroughUnchangedThenOnePaddedChunk) {
-    const int frames = 2 * static_cast<int>(kChunkFrames) + 1000;
-    const auto source = test::NumberedFrames(frames, 2, 0);
-    WriteWav(Path("s16.wav"), 2, 16, 44100, test::Bytes(source));
-
-    TrackDecoder decoder;
-    ASSERT_EQ(decoder.Open(Path("s16.wav")), S_OK);
-    EXPECT_EQ(decoder.SampleRate(), 44100U);
-    EXPECT_EQ(decoder.Channels(), 2U);
-    EXPECT_EQ(decoder.SampleBytes(), kChunkBytes);
-    std::vector<uint8_t> chunk(kChunkBytes);
-    uint32_t bytes = 0;
-    bool end = false;
-    for (int k = 0; k < 2; ++k) {
-        ASSERT_EQ(decoder.Read(0, chunk.data(), bytes, end), S_OK);
-        EXPECT_EQ(bytes, kChunkBytes);
-        EXPECT_FALSE(end);
-        EXPECT_EQ(std::memcmp(chunk.data(), source.data() + k * kChunkFrames * 2, kChunkBytes), 0);
-    }
-    EXPECT_EQ(rig.mixer.Count(WM_TRACK_ENDED), 0);
-    ASSERT_EQ(decoder.Read(0, chunk.data(), bytes, end), S_OK);
-    EXPECT_TRUE(end);
-    EXPECT_EQ(bytes, 1000U * 4);
-    EXPECT_EQ(std::memcmp(chunk.data(), source.data() + 2 * kChunkFrames * 2, 4000), 0);
-    for (size_t i = 4000; i < kChunkBytes; ++i) {
-        ASSERT_EQ(chunk[i], 0) << "padding at byte " << i;
-    }
-    EXPECT_EQ(rig.mixer.Count(WM_TRACK_ENDED), 1);
-    EXPECT_FALSE(decoder.IsOpen()) << "the decoder closes at the end of the stream";
-    EXPECT_NE(decoder.Read(0, chunk.data(), bytes, end), S_OK);
-}
-
-TEST_F(Decoder, MonoIsDuplicatedIntoBothChannelsAtUnityGain) {
-    const auto source = test::NumberedFrames(5000, 1, 3);
-    WriteWav(Path("mono.wav"), 1, 16, 22050, test::Bytes(source));
-    TrackDecoder decoder;
-    ASSERT_EQ(decoder.Open(Path("mono.wav")), S_OK);
-    EXPECT_EQ(decoder.Channels(), 1U);
-    EXPECT_EQ(decoder.SampleRate(), 22050U) << "never resampled";
-    EXPECT_EQ(decoder.SampleBytes(), kChunkBytes / 2);
-    std::vector<uint8_t> chunk(kChunkBytes);
-    uint32_t bytes = 0;
-    bool end = false;
-    ASSERT_EQ(decoder.Read(0, chunk.data(), bytes, end), S_OK);
-    EXPECT_EQ(bytes, kChunkBytes / 2);
-    const auto* out = reinterpret_cast<const int16_t*>(chunk.data());
-    for (size_t f = 0; f < kChunkFrames; ++f) {
-        ASSERT_EQ(out[2 * f], source[f]);
-        ASSERT_EQ(out[2 * f + 1], source[f]);
-    }
-}
-
-TEST_F(Decoder, EightBitSamplesAreWidened) {
-    std::vector<uint8_t> mono;
-    std::vector<uint8_t> stereo;
+// Mono is duplicated into both channels and 8-bit samples are widened, at unity gain and at the
+// file's own rate.
+TEST_F(Decoder, MonoAndEightBitSamplesComeOutAsSixteenBitStereo) {
+    std::vector<uint8_t> u8;
     for (int i = 0; i < 3000; ++i) {
-        mono.push_back(static_cast<uint8_t>(i));
-        stereo.push_back(static_cast<uint8_t>(i));
-        stereo.push_back(static_cast<uint8_t>(255 - i));
+        u8.push_back(static_cast<uint8_t>(i * 7));
     }
-    WriteWav(Path("u8m.wav"), 1, 8, 8000, mono);
-    WriteWav(Path("u8s.wav"), 2, 8, 8000, stereo);
-
-    TrackDecoder decoder;
-    ASSERT_EQ(decoder.Open(Path("u8m.wav")), S_OK);
-    EXPECT_EQ(decoder.BitsPerSample(), 8U);
-    auto all = ReadAll(decoder);
-    for (size_t f = 0; f < 3000; ++f) {
-        const auto expected = static_cast<int16_t>((mono[f] - 128) * 256);
-        ASSERT_EQ(all[2 * f], expected);
-        ASSERT_EQ(all[2 * f + 1], expected);
-    }
-    ASSERT_EQ(decoder.Open(Path("u8s.wav")), S_OK);
-    all = ReadAll(decoder);
-    for (size_t i = 0; i < stereo.size(); ++i) {
-        ASSERT_EQ(all[i], static_cast<int16_t>((stereo[i] - 128) * 256));
+    const auto s16 = test::Bytes(test::NumberedFrames(5000, 1, 3));
+    const struct {
+        const char* name;
+        int channels, bits, rate;
+        const std::vector<uint8_t>& data;
+    } files[] = {
+        {"s16m.wav", 1, 16, 22050, s16}, {"u8m.wav", 1, 8, 8000, u8}, {"u8s.wav", 2, 8, 8000, u8}};
+    for (const auto& file : files) {
+        WriteWav(Path(file.name), file.channels, file.bits, file.rate, file.data);
+        TrackDecoder decoder;
+        ASSERT_EQ(decoder.Open(Path(file.name)), S_OK);
+        EXPECT_EQ(decoder.SampleRate(), static_cast<uint32_t>(file.rate)) << "never resampled";
+        const auto all = ReadAll(decoder);
+        const size_t samples = file.data.size() * 8 / static_cast<size_t>(file.bits);
+        for (size_t i = 0; i < samples * 2 / static_cast<size_t>(file.channels); ++i) {
+            const size_t at = file.channels == 2 ? i : i / 2;
+            int16_t expected = static_cast<int16_t>((file.data[at] - 128) * 256);
+            if (file.bits == 16) {
+                std::memcpy(&expected, file.data.data() + 2 * at, 2);
+            }
+            ASSERT_EQ(all[i], expected) << file.name << ", sample " << i;
+        }
     }
 }
 
 class TrackEnd : public Decoder, public ::testing::WithParamInterface<size_t> {};
 
-// A track ending on a chunk boundary ends with that chunk, without an extra one of silence; a
-// track shorter than a chunk comes as one chunk padded with silence. Either way the mixer is told
-// of the end once.
+// A track comes through unchanged. One ending on a chunk boundary ends with that chunk, without an
+// extra one of silence; one ending inside a chunk, or shorter than a chunk, ends with a chunk
+// padded with silence. Either way the mixer is told of the end once, and the decoder closes.
 TEST_P(TrackEnd, TheLastChunkHoldsTheLastFramesAndTheMixerIsToldOnce) {
     const size_t frames = GetParam();
     const auto source = test::NumberedFrames(static_cast<int>(frames), 2, 1);
     WriteWav(Path("end.wav"), 2, 16, 44100, test::Bytes(source));
     TrackDecoder decoder;
     ASSERT_EQ(decoder.Open(Path("end.wav")), S_OK);
+    EXPECT_EQ(decoder.SampleRate(), 44100U);
+    EXPECT_EQ(decoder.Channels(), 2U);
+    EXPECT_EQ(decoder.SampleBytes(), kChunkBytes);
     const auto all = ReadAll(decoder);
     EXPECT_EQ(all.size(), (frames + kChunkFrames - 1) / kChunkFrames * kChunkFrames * 2);
     EXPECT_EQ(std::memcmp(all.data(), source.data(), source.size() * 2), 0);
@@ -153,9 +103,15 @@ TEST_P(TrackEnd, TheLastChunkHoldsTheLastFramesAndTheMixerIsToldOnce) {
         ASSERT_EQ(all[i], 0) << "padding at sample " << i;
     }
     EXPECT_EQ(rig.mixer.Count(WM_TRACK_ENDED), 1);
+    EXPECT_FALSE(decoder.IsOpen());
+    std::vector<uint8_t> chunk(kChunkBytes);
+    uint32_t bytes = 0;
+    bool end = false;
+    EXPECT_NE(decoder.Read(0, chunk.data(), bytes, end), S_OK);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, TrackEnd, ::testing::Values(2 * kChunkFrames, size_t{100}));
+INSTANTIATE_TEST_SUITE_P(Lengths, TrackEnd,
+                         ::testing::Values(2 * kChunkFrames, 2 * kChunkFrames + 1000, size_t{100}));
 
 TEST_F(Decoder, SeekToHalfSetsBytesDecodedToHalfTheTotal) {
     const auto source = test::NumberedFrames(44100, 2, 0);

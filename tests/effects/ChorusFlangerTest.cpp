@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -178,55 +177,3 @@ TEST(ChorusFlanger, ZeroDepthIsAFixedDelayMix) {
         }
     }
 }
-
-namespace {
-
-struct Jump {
-    const char* name;
-    Kind kind;
-    ChorusParameters from;
-    ChorusParameters to;
-};
-
-class ChorusFlangerJump : public ::testing::TestWithParam<Jump> {};
-
-}  // namespace
-
-// A setting that jumps glides: a low tone's steps stay within what its own slope and a short
-// swoop of pitch allow, far below the tone's size that a cut would show.
-TEST_P(ChorusFlangerJump, GlidesWithoutAClick) {
-    const Jump& c = GetParam();
-    Steps steps;
-    if (c.kind == Kind::kChorus) {
-        ChorusEffect chorus(kRate);
-        steps = StepsAcrossAJump(chorus, c.from, c.to, 110.0);
-    } else {
-        FlangerEffect flanger(kRate);
-        steps = StepsAcrossAJump(flanger, AsFlanger(c.from), AsFlanger(c.to), 110.0);
-    }
-    EXPECT_LT(steps.jump, 2.5 * std::max(steps.before, steps.after))
-        << "steady before " << steps.before << ", after " << steps.after;
-}
-
-INSTANTIATE_TEST_SUITE_P(Jumps, ChorusFlangerJump,
-                         ::testing::Values(Jump{"Delay",
-                                                Kind::kChorus,
-                                                {100, 0, 0, 0, Waveform::kSine, 0, 0},
-                                                {100, 0, 0, 0, Waveform::kSine, 20, 0}},
-                                           Jump{"Phase",
-                                                Kind::kChorus,
-                                                {100, 100, 0, 0, Waveform::kSine, 20, 90},
-                                                {100, 100, 0, 0, Waveform::kSine, 20, -90}},
-                                           Jump{"Waveform",
-                                                Kind::kChorus,
-                                                {100, 100, 0, 0.1F, Waveform::kTriangle, 20, 90},
-                                                {100, 100, 0, 0.1F, Waveform::kSine, 20, 90}},
-                                           Jump{"Mix",
-                                                Kind::kFlanger,
-                                                {0, 0, 0, 0, Waveform::kSine, 4, 0},
-                                                {100, 0, 0, 0, Waveform::kSine, 4, 0}},
-                                           Jump{"Feedback",
-                                                Kind::kFlanger,
-                                                {50, 0, -50, 0, Waveform::kSine, 2, 0},
-                                                {50, 0, 50, 0, Waveform::kSine, 2, 0}}),
-                         [](const auto& info) { return std::string(info.param.name); });

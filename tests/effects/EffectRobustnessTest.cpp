@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdint>
 #include <functional>
 #include <limits>
 #include <memory>
-#include <random>
 #include <vector>
 
-#include "effects/EffectSignals.h"
+#include "effects/EffectProbe.h"
 #include "platform/effects/ChorusEffect.h"
 #include "platform/effects/CompressorEffect.h"
 #include "platform/effects/DistortionEffect.h"
@@ -27,17 +25,6 @@ using namespace tev;
 using namespace tev::test;
 
 namespace {
-
-// Full-scale white noise on both channels.
-std::vector<float> Noise(double seconds) {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> sample(-1.0F, 1.0F);
-    std::vector<float> s(2 * Frames(seconds));
-    for (float& x : s) {
-        x = sample(random);
-    }
-    return s;
-}
 
 #if defined(__x86_64__)
 // The processor's sticky flags for a denormal operand and an underflowing result: they show a
@@ -75,7 +62,7 @@ Built Make(const char* name, Parameters settings) {
 
 // Noise through the effect comes out finite.
 void ExpectFinite(SoundEffect& effect) {
-    std::vector<float> out = Noise(0.2);
+    std::vector<float> out = Noise(1.0, Frames(0.2), 7);
     Play(effect, out);
     for (const float s : out) {
         ASSERT_TRUE(std::isfinite(s));
@@ -106,7 +93,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 // nothing allocates, and silence comes back.
 TEST_P(EachEffect, TenMinutesOfSilenceAfterLoudSoundHaveNoDenormal) {
     std::unique_ptr<SoundEffect> effect = GetParam().make();
-    std::vector<float> block = Noise(1.0);
+    std::vector<float> block = Noise(1.0, Frames(1.0), 7);
     block[1000] = std::numeric_limits<float>::quiet_NaN();
     block[5001] = std::numeric_limits<float>::infinity();
     StartCountingAllocations();
@@ -134,7 +121,7 @@ TEST_P(EachEffect, TenMinutesOfSilenceAfterLoudSoundHaveNoDenormal) {
 // However the device cuts the stream into blocks, empty ones included, the same sound comes
 // out.
 TEST_P(EachEffect, BlockSizesDoNotChangeTheSound) {
-    const std::vector<float> in = Noise(1.0);
+    const std::vector<float> in = Noise(1.0, Frames(1.0), 7);
     std::vector<float> whole = in;
     GetParam().make()->Process(whole.data(), static_cast<int>(whole.size() / 2));
     std::vector<float> cut = in;
@@ -219,6 +206,60 @@ INSTANTIATE_TEST_SUITE_P(
                       Turn<CompressorEffect>("CompressorGain",
                                              CompressorParameters{-60, 10, 200, 0, 1, 4},
                                              CompressorParameters{0, 10, 200, 0, 1, 4})),
+    [](const auto& info) { return info.param.name; });
+
+namespace {
+
+struct Jump {
+    const char* name;
+    std::function<Steps()> steps;  // of a low tone across the jump
+};
+
+class SettingJump : public ::testing::TestWithParam<Jump> {};
+
+template <class Effect, class Parameters>
+Jump Across(const char* name, Parameters from, Parameters to) {
+    return {name, [from, to] {
+                Effect effect(kRate);
+                return StepsAcrossAJump(effect, from, to, 110.0);
+            }};
+}
+
+}  // namespace
+
+// A setting that jumps glides: a low tone's steps stay within what its own slope and a short swoop
+// of pitch allow, and a reverberation comes and goes by steps no bigger than the steady sound's,
+// far below the tone's or the tail's size that a cut would show.
+TEST_P(SettingJump, GlidesWithoutAClick) {
+    const Steps steps = GetParam().steps();
+    EXPECT_LT(steps.jump, 2.5 * std::max(steps.before, steps.after))
+        << "steady before " << steps.before << ", after " << steps.after;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SettingJump,
+    ::testing::Values(
+        Across<ChorusEffect>("ChorusDelay", ChorusParameters{100, 0, 0, 0, Waveform::kSine, 0, 0},
+                             ChorusParameters{100, 0, 0, 0, Waveform::kSine, 20, 0}),
+        Across<ChorusEffect>("ChorusPhase",
+                             ChorusParameters{100, 100, 0, 0, Waveform::kSine, 20, 90},
+                             ChorusParameters{100, 100, 0, 0, Waveform::kSine, 20, -90}),
+        Across<ChorusEffect>("ChorusWaveform",
+                             ChorusParameters{100, 100, 0, 0.1F, Waveform::kTriangle, 20, 90},
+                             ChorusParameters{100, 100, 0, 0.1F, Waveform::kSine, 20, 90}),
+        Across<FlangerEffect>("FlangerMix", FlangerParameters{0, 0, 0, 0, Waveform::kSine, 4, 0},
+                              FlangerParameters{100, 0, 0, 0, Waveform::kSine, 4, 0}),
+        Across<FlangerEffect>("FlangerFeedback",
+                              FlangerParameters{50, 0, -50, 0, Waveform::kSine, 2, 0},
+                              FlangerParameters{50, 0, 50, 0, Waveform::kSine, 2, 0}),
+        Across<ReverbEffect>("ReverbTime", ReverbParameters{0, 0, 3000, 0.999F},
+                             ReverbParameters{0, 0, 0.001F, 0.999F}),
+        Across<ReverbEffect>("ReverbRatio", ReverbParameters{0, 0, 3000, 0.999F},
+                             ReverbParameters{0, 0, 3000, 0.001F}),
+        Across<ReverbEffect>("ReverbMix", ReverbParameters{0, 0, 3000, 0.999F},
+                             ReverbParameters{0, -96, 3000, 0.999F}),
+        Across<ReverbEffect>("ReverbInputGain", ReverbParameters{-96, 0, 3000, 0.999F},
+                             ReverbParameters{0, 0, 3000, 0.999F})),
     [](const auto& info) { return info.param.name; });
 
 TEST(EffectSettings, BadValuesAreClampedAndNeverReachTheSound) {

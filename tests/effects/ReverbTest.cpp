@@ -172,33 +172,3 @@ INSTANTIATE_TEST_SUITE_P(Decibels, ReverbLevel,
                                            Level{"LeastMix", 0, -96, -96},
                                            Level{"LeastOfBoth", -96, -96, -192}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-namespace {
-
-struct ReverbChange {
-    const char* name;
-    ReverbParameters from;
-    ReverbParameters to;
-};
-
-class ReverbJump : public ::testing::TestWithParam<ReverbChange> {};
-
-}  // namespace
-
-// A setting that jumps glides: the reverberation of a low tone comes and goes with steps no
-// bigger than the steady sound's own, where a cut would step by the tail's whole size.
-TEST_P(ReverbJump, GlidesWithoutAClick) {
-    const ReverbChange& c = GetParam();
-    ReverbEffect reverb(kRate);
-    const Steps steps = StepsAcrossAJump(reverb, c.from, c.to, 110.0);
-    EXPECT_LT(steps.jump, 2.5 * std::max(steps.before, steps.after))
-        << "steady before " << steps.before << ", after " << steps.after;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Jumps, ReverbJump,
-    ::testing::Values(ReverbChange{"ReverbTime", {0, 0, 3000, 0.999F}, {0, 0, 0.001F, 0.999F}},
-                      ReverbChange{"Ratio", {0, 0, 3000, 0.999F}, {0, 0, 3000, 0.001F}},
-                      ReverbChange{"Mix", {0, 0, 3000, 0.999F}, {0, -96, 3000, 0.999F}},
-                      ReverbChange{"InputGain", {-96, 0, 3000, 0.999F}, {0, 0, 3000, 0.999F}}),
-    [](const auto& info) { return std::string(info.param.name); });

@@ -79,75 +79,6 @@ TEST(DeckOutput, NewBuffersAreSilentWithTheirCursorsAtZero) {
     }
 }
 
-TEST(DeckOutput, ForwardChunksFillSlotsUpwardAndBackwardChunksDownward) {
-    Rig rig;
-    rig.main.CreateDeckBuffers(1, 44100, false, true);
-    for (int n = 0; n < 120; ++n) {
-        ASSERT_EQ(rig.main.WriteForwardChunk(1, Chunk(static_cast<int16_t>(n)).data()), S_OK);
-    }
-    EXPECT_EQ(rig.main.ForwardWriteCursor(1), 0) << "120 writes come round to the start";
-    const auto* device = rig.main.deckDevice();
-    rig.main.WriteBackwardChunk(1, Chunk(1000).data());
-    EXPECT_EQ(device->deck(1).backwardWriteCursor, static_cast<int32_t>(kMirrorBase));
-    rig.main.WriteBackwardChunk(1, Chunk(1001).data());
-    EXPECT_EQ(device->deck(1).backwardWriteCursor, static_cast<int32_t>(118 * kChunkBytes));
-
-    // Forward chunk n plays in slot n: start in slot 7, hear chunk 7.
-    SoundBuffer* forward = device->deck(1).forwardBuffer;
-    forward->SetCurrentPosition(7 * kChunkBytes);
-    forward->Play(true);
-    const auto out = rig.card->Render(1000);
-    EXPECT_NEAR(out[4 * 999] * 32768.0F, 7.0F, 1e-3);
-    // Backward chunk 0 sits in slot 0, chunk 1 in slot 119.
-    SoundBuffer* backward = device->deck(1).backwardBuffer;
-    backward->SetCurrentPosition(119 * kChunkBytes);
-    forward->Stop();
-    backward->Play(true);
-    const auto back = rig.card->Render(1000);
-    EXPECT_NEAR(back[4 * 999] * 32768.0F, 1001.0F, 1e-3);
-}
-
-TEST(DeckOutput, MainNotifiesAtSlotEndsAndTheMonitorPlaysOnTheRearPair) {
-    Rig rig;
-    rig.main.CreateDeckBuffers(0, 44100, true, false);
-    rig.monitor.CreateDeckBuffers(0, 44100, false, false);
-    rig.main.WriteForwardChunk(0, Chunk(100).data());
-    rig.monitor.WriteForwardChunk(0, Chunk(200).data());
-    rig.main.deckDevice()->deck(0).forwardBuffer->Play(true);
-    rig.monitor.deckDevice()->deck(0).forwardBuffer->Play(true);
-    auto out = rig.card->Render(kChunkFrames - 10);
-    EXPECT_FALSE(deckEvents[0].playForwardNotify.IsSet());
-    EXPECT_NEAR(out[4 * 2000 + 0] * 32768.0F, 100.0F, 1e-3);
-    EXPECT_NEAR(out[4 * 2000 + 2] * 32768.0F, 200.0F, 1e-3);
-    out = rig.card->Render(20);
-    EXPECT_TRUE(deckEvents[0].playForwardNotify.IsSet());
-    EXPECT_FALSE(deckEvents[1].playForwardNotify.IsSet());
-    EXPECT_FALSE(deckEvents[0].playBackwardNotify.IsSet());
-}
-
-TEST(DeckOutput, SwitchingDirectionMirrorsTheCursor) {
-    Rig rig;
-    rig.main.CreateDeckBuffers(0, 44100, false, true);
-    DeckBufferDevice* device = rig.main.deckDevice();
-    device->deck(0).backwardBuffer->SetCurrentPosition(5 * kChunkBytes + 4000);
-    EXPECT_EQ(rig.main.SwitchToForward(0), S_OK);
-    EXPECT_EQ(rig.main.ForwardPlayCursor(0), 1340640);
-    EXPECT_TRUE(rig.main.IsPlayingForward(0));
-    EXPECT_EQ(rig.main.PlayForward(0), E_ALREADY_IN_STATE);
-    EXPECT_EQ(rig.main.StopDeck(0), S_OK);
-    EXPECT_FALSE(rig.main.IsPlayingForward(0));
-    EXPECT_EQ(rig.main.StopDeck(0), E_ALREADY_IN_STATE);
-    EXPECT_EQ(device->deck(0).forwardBuffer->GetVolume(), 0) << "the volume is restored";
-
-    device->deck(0).forwardBuffer->SetCurrentPosition(119 * kChunkBytes + 8);
-    EXPECT_EQ(rig.main.SwitchToBackward(0), S_OK);
-    EXPECT_EQ(rig.main.BackwardPlayCursor(0), 0);
-    EXPECT_TRUE(rig.main.IsPlayingBackward(0));
-
-    rig.main.CreateDeckBuffers(1, 44100, false, false);
-    EXPECT_EQ(rig.main.SwitchToBackward(1), E_NO_BUFFER);
-}
-
 TEST(DeckOutput, VolumeAndPanReachBothBuffersAndFrequencyOnlyTheForwardOne) {
     Rig rig;
     rig.main.CreateDeckBuffers(0, 32000, false, true);
@@ -175,35 +106,14 @@ TEST(DeckOutput, AnOutputWithoutADeviceAcceptsEverythingSilently) {
     EXPECT_FALSE(none.HasDevice());
     EXPECT_EQ(none.CreateDeckBuffers(0, 44100, true, true), S_OK);
     EXPECT_EQ(none.WriteForwardChunk(0, Chunk(1).data()), S_OK);
-    EXPECT_EQ(none.WriteBackwardChunk(0, Chunk(1).data()), S_OK);
     EXPECT_EQ(none.PlayForward(0), S_OK);
     EXPECT_FALSE(none.IsPlayingForward(0));
-    EXPECT_FALSE(none.IsPlayingBackward(0));
-    EXPECT_EQ(none.ForwardPlayCursor(0), 0);
-    EXPECT_EQ(none.ForwardWriteSlot(0), 0);
-    EXPECT_EQ(none.SetDeckVolume(0, 0.3), S_OK);
     EXPECT_EQ(none.SwitchToForward(0), S_OK);
-    EXPECT_EQ(none.StopDeck(0), S_OK);
     none.Open(nullptr, 0, "nothing");
     EXPECT_FALSE(none.HasDevice());
     auto stereo = std::make_shared<ManualClockCard>(2);
     none.Open(stereo, 1, "no rear pair on a stereo card");
     EXPECT_FALSE(none.HasDevice());
-}
-
-TEST(DeckOutput, RecreatingBuffersOnAPlayingDeckReplacesThemCleanly) {
-    Rig rig;
-    rig.main.CreateDeckBuffers(0, 44100, true, true);
-    rig.main.deckDevice()->deck(0).forwardBuffer->Play(true);
-    rig.card->Render(100);
-    for (int i = 0; i < 10; ++i) {
-        ASSERT_EQ(rig.main.CreateDeckBuffers(0, 48000, true, true), S_OK);
-    }
-    EXPECT_FALSE(rig.main.IsPlayingForward(0));
-    EXPECT_EQ(rig.main.deckDevice()->deck(0).sampleRate, 48000U);
-    rig.main.Release();
-    EXPECT_FALSE(rig.main.HasDevice());
-    rig.card->Render(100);
 }
 
 TEST(MixerLines, ControlArithmetic) {
@@ -228,19 +138,6 @@ TEST(MixerLines, BalanceSplitsTheSpeakersVolume) {
     percents = SoundOutput::BalanceOf(0.8, 0.0);
     EXPECT_EQ(percents.left, 80U);
     EXPECT_EQ(percents.right, 80U);
-}
-
-TEST(MixerLines, ATestCardHasNoMixerAndAnOutputWithoutDeviceReadsZero) {
-    SoundOutput output;
-    output.Open(std::make_shared<ManualClockCard>(2), 0, "test");
-    EXPECT_FALSE(output.speakersControl().IsBound());
-    EXPECT_EQ(output.speakersControl().Get(), 100U);
-    output.SetSpeakersVolume(0.5);  // an unbound line takes the write silently
-    EXPECT_DOUBLE_EQ(output.speakersVolume(), 0.5);
-    SoundOutput none;
-    none.SetSpeakersVolume(0.5);
-    EXPECT_DOUBLE_EQ(none.speakersVolume(), 0.0);
-    EXPECT_DOUBLE_EQ(none.GetSpeakersVolume(), 0.0);
 }
 
 namespace {

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -73,57 +72,6 @@ void Fft(std::vector<std::complex<double>>& a) {
 }
 
 }  // namespace
-
-TEST(SoundLayer, AToneComesOutAtTheLevelOfItsVolumeAndPan) {
-    ManualClockCard card;
-    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(44100, 1000, 0.5));
-    buffer->SetVolume(-600);
-    buffer->SetPan(2000);
-    buffer->Play(true);
-    const auto out = card.Render(8192);
-    EXPECT_NEAR(Peak(out, 0, 2, 1024), 0.5 * std::pow(10.0, -2600 / 2000.0), 0.003);
-    EXPECT_NEAR(Peak(out, 1, 2, 1024), 0.5 * std::pow(10.0, -600 / 2000.0), 0.003);
-
-    buffer->SetVolume(0);
-    buffer->SetPan(-10000);
-    const auto left = card.Render(8192);
-    EXPECT_NEAR(Peak(left, 0, 2, 1024), 0.5, 0.003);
-    EXPECT_EQ(Peak(left, 1, 2, 1024), 0.0) << "the far side of a full pan is silent";
-    buffer->SetVolume(SoundBuffer::kVolumeMin);
-    const auto silent = card.Render(4096);
-    EXPECT_EQ(Peak(silent, 0, 2, 1024), 0.0);
-}
-
-TEST(SoundLayer, NotificationsFireOncePerSlotEndInOrder) {
-    ManualClockCard card;
-    constexpr uint32_t kSlotFrames = 1000;
-    constexpr int kSlots = 6;
-    SoundBuffer* buffer = card.Output(0)->CreateBuffer(kSlotFrames * 4 * kSlots, 44100);
-    std::vector<std::unique_ptr<Event>> events;
-    std::vector<SoundBuffer::Notification> positions;
-    for (int k = 0; k < kSlots; ++k) {
-        events.push_back(std::make_unique<Event>(Event::Auto, false));
-        positions.push_back({(k + 1) * kSlotFrames * 4 - 1, events.back().get()});
-    }
-    ASSERT_EQ(buffer->SetNotificationPositions(positions), S_OK);
-    buffer->Play(true);
-    std::vector<int> fired;
-    for (int block = 0; block < 2 * kSlots * 10; ++block) {
-        card.Render(100);
-        for (int k = 0; k < kSlots; ++k) {
-            if (events[static_cast<size_t>(k)]->TryWait()) {
-                fired.push_back(k);
-                const uint32_t cursor = buffer->GetCurrentPosition();
-                EXPECT_EQ(cursor % (kSlotFrames * 4), 0U) << "fired at " << cursor;
-            }
-        }
-    }
-    ASSERT_EQ(fired.size(), 2U * kSlots);
-    for (size_t i = 0; i < fired.size(); ++i) {
-        EXPECT_EQ(fired[i], static_cast<int>(i % kSlots));
-    }
-    EXPECT_EQ(buffer->SetNotificationPositions(positions), E_UNEXPECTED) << "only before play";
-}
 
 // A source rate and a tempo: the step is their product over the card's 44,100 Hz.
 struct Resampling {
@@ -227,23 +175,6 @@ TEST(SoundLayer, RenderingAllocatesNothing) {
     EXPECT_EQ(test::StopCountingAllocations(), 0);
 }
 
-TEST(SoundLayer, AFourChannelCardKeepsItsPairsApart) {
-    ManualClockCard card(4);
-    ASSERT_NE(card.Output(1), nullptr);
-    Loaded(*card.Output(0), Tone(10000, 440, 0.5))->Play(true);
-    Loaded(*card.Output(1), Tone(10000, 660, 0.25))->Play(true);
-    const auto out = card.Render(4096);
-    EXPECT_NEAR(Peak(out, 0, 4, 512), 0.5, 0.01);
-    EXPECT_NEAR(Peak(out, 2, 4, 512), 0.25, 0.01);
-    ManualClockCard front(4);
-    Loaded(*front.Output(0), Tone(10000, 440, 0.5))->Play(true);
-    const auto only = front.Render(2048);
-    EXPECT_EQ(Peak(only, 2, 4, 0), 0.0);
-    EXPECT_EQ(Peak(only, 3, 4, 0), 0.0);
-    ManualClockCard stereo(2);
-    EXPECT_EQ(stereo.Output(1), nullptr);
-}
-
 TEST(SoundLayer, ALoudSumIsClippedNotWrapped) {
     ManualClockCard card;
     std::vector<int16_t> loud(2 * 4000, 30000);
@@ -252,24 +183,6 @@ TEST(SoundLayer, ALoudSumIsClippedNotWrapped) {
     const auto out = card.Render(2000);
     EXPECT_EQ(out[2 * 1999], 1.0F);
     EXPECT_GT(card.ClippedBlocks(), 0U);
-}
-
-TEST(SoundLayer, APlayOnceBufferStopsAtItsEnd) {
-    ManualClockCard card;
-    SoundBuffer* buffer = Loaded(*card.Output(0), Tone(1000, 440, 0.5));
-    buffer->Play(false);
-    EXPECT_EQ(buffer->Status(), SoundBuffer::kStatusPlaying);
-    card.Render(1500);
-    EXPECT_FALSE(buffer->IsPlaying());
-    ASSERT_EQ(buffer->SetCurrentPosition(400), S_OK);
-    EXPECT_EQ(buffer->GetCurrentPosition(), 400U);
-    buffer->Play(true);
-    EXPECT_EQ(buffer->Status(), SoundBuffer::kStatusPlaying | SoundBuffer::kStatusLooping);
-    card.Render(100);
-    EXPECT_EQ(buffer->GetCurrentPosition(), 400U + 400);
-    EXPECT_EQ(buffer->SetVolume(1), E_UNEXPECTED);
-    EXPECT_EQ(buffer->SetPan(10001), E_UNEXPECTED);
-    EXPECT_EQ(buffer->SetFrequency(99), E_UNEXPECTED);
 }
 
 namespace {

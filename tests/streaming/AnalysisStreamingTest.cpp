@@ -5,7 +5,7 @@
 #include "streaming/StreamRig.h"
 
 using namespace tev;
-using tev::test::At;
+using tev::test::Sample;
 using tev::test::StreamRig;
 
 namespace {
@@ -42,8 +42,8 @@ TEST(AnalysisStreaming, BothDecksPlaySampleForSampleWhileEveryAnalysisRuns) {
     rig.engine->deckLevel[0].Set(0.4);
     rig.engine->deckLevel[1].Set(0.4);
     rig.engine->UpdateDeckVolumes();
-    const double gainA = StreamRig::Gain(0.4, rig.main.curveGain(0));
-    const double gainB = StreamRig::Gain(0.4, rig.main.curveGain(1));
+    const double gainA = test::Gain(0.4, rig.main.curveGain(0));
+    const double gainB = test::Gain(0.4, rig.main.curveGain(1));
     ASSERT_GT(gainB, 0.0);
     ASSERT_LT(gainA + gainB, 1.0);
     rig.engine->StartForward(0);
@@ -51,8 +51,8 @@ TEST(AnalysisStreaming, BothDecksPlaySampleForSampleWhileEveryAnalysisRuns) {
     const auto out = rig.PlaySlots(60);
     const auto b = test::NumberedFrames(200 * kChunkFrames, 2, 500);
     for (size_t f = kRamp; f < out.size() / 4; ++f) {
-        ASSERT_NEAR(At(out, f, 0), a[2 * f] * gainA + b[2 * f] * gainB, 1.0) << "frame " << f;
-        ASSERT_NEAR(At(out, f, 1), a[2 * f + 1] * gainA + b[2 * f + 1] * gainB, 1.0) << f;
+        ASSERT_NEAR(Sample(out, f, 0), a[2 * f] * gainA + b[2 * f] * gainB, 1.0) << "frame " << f;
+        ASSERT_NEAR(Sample(out, f, 1), a[2 * f + 1] * gainA + b[2 * f + 1] * gainB, 1.0) << f;
     }
     // One chart entry per chunk heard, for each deck: their charts turned 60 sectors on.
     EXPECT_EQ(chartIndex[0], (26 + 60) % kChartEntries);

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 
-#include "output/MixerEngine.h"
 #include "output/SoundOutput.h"
 
 using namespace tev;
@@ -21,74 +19,22 @@ std::pair<double, double> GainsAt(double p, double x) {
 
 }  // namespace
 
-TEST(CrossFadeCurve, StraightLineAtZero) {
-    auto [a, b] = GainsAt(0.0, -1.0);
-    EXPECT_DOUBLE_EQ(a, 98.0 / 99.0);
-    EXPECT_DOUBLE_EQ(b, 0.0);
-    std::tie(a, b) = GainsAt(0.0, 1.0);
-    EXPECT_DOUBLE_EQ(a, 0.0);
-    EXPECT_DOUBLE_EQ(b, 98.0 / 99.0);
-    std::tie(a, b) = GainsAt(0.0, 0.0);
-    EXPECT_DOUBLE_EQ(a, 49.0 / 99.0);
-    EXPECT_DOUBLE_EQ(b, 49.0 / 99.0);
-}
-
-TEST(CrossFadeCurve, SoftAtMinusOneAndSharpAtOne) {
-    auto [a, b] = GainsAt(-1.0, 0.0);
-    EXPECT_NEAR(a, std::cbrt(49.0 / 99.0), 1e-12);
-    EXPECT_NEAR(b, 0.791, 0.001);
-    std::tie(a, b) = GainsAt(-1.0, -1.0);
-    EXPECT_NEAR(a, std::cbrt(98.0 / 99.0), 1e-12);
-    EXPECT_DOUBLE_EQ(b, 0.0);
-    std::tie(a, b) = GainsAt(1.0, 0.0);
-    EXPECT_DOUBLE_EQ(a, 1.0);
-    EXPECT_DOUBLE_EQ(b, 1.0);
-    std::tie(a, b) = GainsAt(1.0, -1.0);
-    EXPECT_DOUBLE_EQ(a, 1.0);
-    EXPECT_DOUBLE_EQ(b, 0.0);
-    std::tie(a, b) = GainsAt(1.0, 1.0);
-    EXPECT_DOUBLE_EQ(a, 0.0);
-    EXPECT_DOUBLE_EQ(b, 1.0);
-}
-
-TEST(CrossFadeCurve, DeckTablesMirrorAndOutOfRangePointsAreZero) {
-    SoundOutput output;
-    output.ComputeCrossFadeCurve(0.37);
-    for (int i = 0; i < SoundOutput::kCurvePoints; ++i) {
-        EXPECT_DOUBLE_EQ(output.CurvePoint(0, i), output.CurvePoint(1, 98 - i));
+// The gains at the ends and the middle of the fader: a straight line at 0, soft at -1 (both
+// loud in the middle), sharp at 1 (both at full level until the far end).
+TEST(CrossFadeCurve, StraightLineAtZeroSoftAtMinusOneAndSharpAtOne) {
+    const struct {
+        double p, x, a, b;
+    } points[] = {{0.0, -1.0, 98.0 / 99.0, 0.0},
+                  {0.0, 1.0, 0.0, 98.0 / 99.0},
+                  {0.0, 0.0, 49.0 / 99.0, 49.0 / 99.0},
+                  {-1.0, 0.0, std::cbrt(49.0 / 99.0), 0.791},
+                  {-1.0, -1.0, std::cbrt(98.0 / 99.0), 0.0},
+                  {1.0, 0.0, 1.0, 1.0},
+                  {1.0, -1.0, 1.0, 0.0},
+                  {1.0, 1.0, 0.0, 1.0}};
+    for (const auto& point : points) {
+        const auto [a, b] = GainsAt(point.p, point.x);
+        EXPECT_NEAR(a, point.a, 1e-12) << point.p << " at " << point.x;
+        EXPECT_NEAR(b, point.b, 0.001) << point.p << " at " << point.x;
     }
-    EXPECT_EQ(output.CurvePoint(0, -1), 0.0);
-    EXPECT_EQ(output.CurvePoint(1, 99), 0.0);
-    EXPECT_EQ(output.CurvePoint(2, 5), 0.0);
-}
-
-TEST(CrossFadeCurve, LevelTimesCurveGainGoesThroughTheVolumeRule) {
-    auto card = std::make_shared<ManualClockCard>(2);
-    SoundOutput output;
-    output.Open(card, 0, "test");
-    output.CreateDeckBuffers(0, 44100, false, false);
-    output.ComputeCrossFadeCurve(0.0);
-    const double levels[kDeckCount] = {0.7, 0.7};
-    output.ApplyCrossFader(0.0, levels);
-    EXPECT_EQ(output.deckDevice()->deck(0).forwardBuffer->GetVolume(), -3660);
-}
-
-TEST(CrossFadeCurve, TheEngineAppliesBothFadersToTheirOutputsAndStoresTheCurve) {
-    auto card = std::make_shared<ManualClockCard>(4);
-    SoundOutput main;
-    SoundOutput monitor;
-    main.Open(card, 0, "main");
-    monitor.Open(card, 1, "monitor");
-    DeckReports decks;
-    AnalysisThreads analysis;
-    MixerEngine engine(monitor, main, decks, analysis);
-    engine.deckLevel[0].Set(1.0);
-    engine.deckLevel[1].Set(0.5);
-    engine.mainCrossFader.Set(1.0);
-    engine.monitorCrossFader.Set(-1.0);
-    engine.SetCurveParameter(1.0, nullptr);
-    EXPECT_DOUBLE_EQ(main.curveGain(0), 0.0);
-    EXPECT_DOUBLE_EQ(main.curveGain(1), 1.0);
-    EXPECT_DOUBLE_EQ(monitor.curveGain(0), 1.0);
-    EXPECT_DOUBLE_EQ(monitor.curveGain(1), 0.0);
 }

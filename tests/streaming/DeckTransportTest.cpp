@@ -8,14 +8,15 @@
 #include "streaming/StreamRig.h"
 
 using namespace tev;
-using tev::test::At;
+using tev::test::ExpectFrames;
+using tev::test::Sample;
 using tev::test::StreamRig;
 
 namespace {
 
 // Frames a start takes to rise from silence, and a pause to fall to it.
 constexpr size_t kRamp = test::kFadeInFrames;
-const double kGain = StreamRig::Gain(1.0, 98.0 / 99.0);
+const double kGain = test::Gain(1.0, 98.0 / 99.0);
 
 // What the mixer tells Deck A, routed to its transport alone, as keyboard control will drive it.
 class TransportDecks : public DeckReports {
@@ -35,20 +36,8 @@ class TransportDecks : public DeckReports {
 // The frame of a numbered file (left sample = frame number, wrapping at 16 bits) that frame `f`
 // of the main output plays, known to lie within 32,767 frames of `near`.
 size_t FileFrameNear(const std::vector<float>& out, size_t f, size_t near) {
-    const auto heard = static_cast<uint16_t>(std::lround(At(out, f, 0) / kGain));
+    const auto heard = static_cast<uint16_t>(std::lround(Sample(out, f, 0) / kGain));
     return near + static_cast<int16_t>(static_cast<uint16_t>(heard - near));
-}
-
-// Frames [from, to) of the main output play the file from `fileFrame`, going forward (step 1)
-// or backward (step -1).
-void ExpectRun(const std::vector<float>& out, size_t from, size_t to,
-               const std::vector<int16_t>& file, size_t fileFrame, int step) {
-    for (size_t f = from; f < to; ++f) {
-        const auto at =
-            static_cast<size_t>(static_cast<long>(fileFrame) + step * static_cast<long>(f - from));
-        ASSERT_NEAR(At(out, f, 0), file[2 * at] * kGain, 0.6) << "frame " << f;
-        ASSERT_NEAR(At(out, f, 1), file[2 * at + 1] * kGain, 0.6) << "frame " << f;
-    }
 }
 
 class DeckTransportTest : public ::testing::Test {
@@ -58,15 +47,29 @@ class DeckTransportTest : public ::testing::Test {
         rig.engine->deckLevel[0].Set(1.0);
     }
 
+    // Plays `count` slots: past the start's ramp the main output plays the file frame for frame,
+    // forward (step 1) or backward (-1), from a frame within `chunks` chunks of `near`. The file's
+    // frame it got to.
+    size_t HeardFrom(int count, size_t near, size_t chunks, int step = 1) {
+        const auto out = rig.PlaySlots(count);
+        const size_t from = FileFrameNear(out, kRamp, near);
+        EXPECT_LE(std::abs(static_cast<long>(from) - static_cast<long>(near)),
+                  static_cast<long>(chunks * kChunkFrames));
+        ExpectFrames(out, {0}, kRamp, out.size() / 4, file, from, kGain, step);
+        return static_cast<size_t>(static_cast<long>(from) +
+                                   step * static_cast<long>(out.size() / 4 - kRamp));
+    }
+
     DeckTransport transport{0};  // outlives the rig, whose end may still reach it
     TransportDecks decks{transport};
     StreamRig rig;
+    std::vector<int16_t> file;
 };
 
 }  // namespace
 
 TEST_F(DeckTransportTest, WithoutAPanelItLoadsPlaysPausesSeeksCuesAndPlaysBackward) {
-    const auto a = rig.MakeFile("a.wav", 400 * kChunkFrames, 0);
+    file = rig.MakeFile("a.wav", 400 * kChunkFrames, 0);
     ASSERT_TRUE(transport.LoadFile(rig.dir + "/a.wav"));
     EXPECT_EQ(transport.source(), DeckTransport::kSourceFile);
     EXPECT_NEAR(transport.lengthSeconds(), 400.0 / 15, 1e-6);
@@ -74,32 +77,22 @@ TEST_F(DeckTransportTest, WithoutAPanelItLoadsPlaysPausesSeeksCuesAndPlaysBackwa
     // Play starts once the ring is primed, from the first frame.
     transport.PlayPause(false);
     ASSERT_TRUE(transport.IsPlaying());
-    auto out = rig.PlaySlots(30);
-    ExpectRun(out, kRamp, out.size() / 4, a, kRamp, 1);
+    HeardFrom(30, kRamp, 0);
     EXPECT_NEAR(transport.elapsedSeconds(), 2.0, 0.2);
 
     // A pause silences both outputs after the fade.
     transport.PlayPause(true);
     EXPECT_FALSE(transport.IsPlaying());
     EXPECT_FALSE(rig.main.IsPlayingForward(0));
-    out = rig.PlaySlots(2);
-    for (size_t f = kRamp; f < out.size() / 4; ++f) {
-        ASSERT_EQ(At(out, f, 0), 0.0) << "heard while paused, frame " << f;
-        ASSERT_EQ(At(out, f, 2), 0.0) << "heard on the monitor while paused, frame " << f;
-    }
+    const auto paused = rig.PlaySlots(2);
+    ExpectFrames(paused, {0, 1}, kRamp, paused.size() / 4, {}, 0, 0.0);
 
     // A seek of the paused deck: play resumes there, within a chunk.
     transport.SeekTo(0.5);
     EXPECT_NEAR(transport.elapsedSeconds(), 200.0 / 15, 1e-6);
     transport.PlayPause(true);
     ASSERT_TRUE(transport.IsPlaying());
-    out = rig.PlaySlots(45);
-    const size_t middle = 200 * kChunkFrames;
-    const size_t seekFrame = FileFrameNear(out, kRamp, middle + kRamp);
-    EXPECT_LE(std::abs(static_cast<long>(seekFrame) - static_cast<long>(middle + kRamp)),
-              static_cast<long>(kChunkFrames));
-    ExpectRun(out, kRamp, out.size() / 4, a, seekFrame, 1);
-    const size_t reached = seekFrame - kRamp + out.size() / 4;
+    const size_t reached = HeardFrom(45, 200 * kChunkFrames + kRamp, 1);
 
     // The cue, set while playing, is where a pause by the Play button returns to.
     ASSERT_TRUE(transport.EngageCue());
@@ -112,57 +105,16 @@ TEST_F(DeckTransportTest, WithoutAPanelItLoadsPlaysPausesSeeksCuesAndPlaysBackwa
     EXPECT_NEAR(transport.position() * transport.lengthSeconds(), cue, 1e-6);
     transport.PlayPause(false);
     ASSERT_TRUE(transport.IsPlaying());
-    out = rig.PlaySlots(15);
-    const auto cueFrame = static_cast<size_t>(cue * 44100);
-    const size_t fromCue = FileFrameNear(out, kRamp, cueFrame + kRamp);
-    EXPECT_LE(std::abs(static_cast<long>(fromCue) - static_cast<long>(cueFrame + kRamp)),
-              static_cast<long>(kChunkFrames));
-    ExpectRun(out, kRamp, out.size() / 4, a, fromCue, 1);
-    const size_t played = fromCue - kRamp + out.size() / 4;
+    const size_t played = HeardFrom(15, static_cast<size_t>(cue * 44100) + kRamp, 1);
 
     // Backward over what was just played, then forward again from where backward play got to.
     transport.PlayBackward();
     EXPECT_TRUE(transport.playingBackward());
     EXPECT_TRUE(rig.main.IsPlayingBackward(0));
-    out = rig.PlaySlots(8);
-    const size_t backFrom = FileFrameNear(out, kRamp, played - kRamp);
-    EXPECT_LE(std::abs(static_cast<long>(backFrom) - static_cast<long>(played - kRamp)),
-              static_cast<long>(2 * kChunkFrames));
-    ExpectRun(out, kRamp, out.size() / 4, a, backFrom, -1);
-    const size_t backTo = backFrom + kRamp - out.size() / 4;
+    const size_t backTo = HeardFrom(8, played - kRamp, 2, -1);
     transport.PlayResumeAfterBackward();
     EXPECT_FALSE(transport.playingBackward());
     EXPECT_TRUE(transport.IsPlaying());
     EXPECT_TRUE(rig.main.IsPlayingForward(0));
-    out = rig.PlaySlots(8);
-    const size_t resumed = FileFrameNear(out, kRamp, backTo + kRamp);
-    EXPECT_LE(std::abs(static_cast<long>(resumed) - static_cast<long>(backTo + kRamp)),
-              static_cast<long>(2 * kChunkFrames));
-    ExpectRun(out, kRamp, out.size() / 4, a, resumed, 1);
-}
-
-TEST_F(DeckTransportTest, ADeckWhoseReaderEndsUnprimedIsRefusedPlayAndKnowsIt) {
-    rig.MakeFile("short.wav", 20 * kChunkFrames, 0);
-    ASSERT_TRUE(transport.LoadFile(rig.dir + "/short.wav"));
-    transport.PlayPause(false);
-    ASSERT_TRUE(transport.IsPlaying());
-    for (int slot = 0; slot < 40 && transport.IsPlaying(); ++slot) {
-        rig.PlaySlots(1);
-    }
-    ASSERT_TRUE(transport.stoppedAtEnd());
-    rig.pump.DispatchAll();
-
-    // The decoder closed at the end of the file; the file is gone before play restarts it, so
-    // the reader ends without priming and the mixer gives up waiting for the deck.
-    std::filesystem::remove(rig.dir + "/short.wav");
-    transport.PlayPause(false);
-    EXPECT_FALSE(transport.IsPlaying());
-    EXPECT_FALSE(rig.main.IsPlayingForward(0));
-    EXPECT_EQ(forwardNotifyRunning[0].load(), 0U);
-    // Nor does backward play or a resume take hold of a deck that is not ready.
-    transport.PlayBackward();
-    EXPECT_FALSE(transport.playingBackward());
-    EXPECT_FALSE(rig.main.IsPlayingBackward(0));
-    transport.PlayResumeAfterBackward();
-    EXPECT_FALSE(transport.IsPlaying());
+    HeardFrom(8, backTo + kRamp, 2);
 }

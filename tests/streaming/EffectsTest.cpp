@@ -6,7 +6,7 @@
 #include "streaming/StreamRig.h"
 
 using namespace tev;
-using tev::test::At;
+using tev::test::Sample;
 using tev::test::StreamRig;
 
 namespace {
@@ -46,18 +46,18 @@ TEST(Effects, AnEchoRepeatsAtItsDelayOnBothOutputsAndDiesAwayWhenSwitchedOff) {
     const auto after = rig.PlaySlots(14);
     out.insert(out.end(), after.begin(), after.end());
     ASSERT_GT(out.size() / 4, 10000 + 4 * delay);
-    const double click = 16000 * StreamRig::Gain(1.0, 98.0 / 99.0);
+    const double click = 16000 * test::Gain(1.0, 98.0 / 99.0);
     for (int channel : {0, 1, 2, 3}) {
         SCOPED_TRACE(channel);
-        EXPECT_NEAR(At(out, 10000, channel), click * 0.5, 2.0) << "the dry half";
+        EXPECT_NEAR(Sample(out, 10000, channel), click * 0.5, 2.0) << "the dry half";
         // Each repeat comes back at half the one before (feedback 50 %), the last three after
         // the echo was switched off at frame 23,520.
         for (int k = 1; k <= 4; ++k) {
-            EXPECT_NEAR(At(out, 10000 + k * delay, channel), click * 0.5 * std::pow(0.5, k - 1),
+            EXPECT_NEAR(Sample(out, 10000 + k * delay, channel), click * 0.5 * std::pow(0.5, k - 1),
                         2.0)
                 << "repeat " << k;
         }
-        EXPECT_NEAR(At(out, 10000 + delay / 2, channel), 0.0, 1.0);
+        EXPECT_NEAR(Sample(out, 10000 + delay / 2, channel), 0.0, 1.0);
     }
 }
 
@@ -91,19 +91,9 @@ TEST(Effects, SwitchingWhilePlayingNeitherStepsNorStops) {
     const double loudest = 3 * 3000.0;
     const double allowed = loudest * 2 * M_PI * kHz / 44100.0 + 32768.0 / 256.0;
     for (int channel : {0, 3}) {
-        double largest = 0.0;
-        for (size_t f = 1; f < out.size() / 4; ++f) {
-            largest = std::max(largest, std::abs(At(out, f, channel) - At(out, f - 1, channel)));
-        }
-        EXPECT_LT(largest, allowed) << "channel " << channel;
+        EXPECT_LT(test::LargestStep(out, channel), allowed) << "channel " << channel;
         // No gap: each gargle period (50 ms) keeps a peak (the distortion's band-pass leaves
         // little of a 200 Hz tone, but not nothing).
-        for (size_t start = 0; start + 2205 <= out.size() / 4; start += 2205) {
-            double peak = 0.0;
-            for (size_t f = start; f < start + 2205; ++f) {
-                peak = std::max(peak, std::abs(At(out, f, channel)));
-            }
-            ASSERT_GT(peak, 10.0) << "silent at frame " << start << " channel " << channel;
-        }
+        EXPECT_GT(test::QuietestSpan(out, channel, 2205), 10.0) << "channel " << channel;
     }
 }

@@ -9,7 +9,7 @@
 
 using namespace tev;
 using tev::test::AmplitudeAt;
-using tev::test::At;
+using tev::test::Sample;
 using tev::test::StreamRig;
 
 namespace {
@@ -97,7 +97,7 @@ TEST(Equalizer, ItStaysOnThroughADeviceChange) {
     rig.engine->ResumeAfterDeviceChange();
     const auto out = rig.PlaySlotsOn(*card, 8);
     const double level = 32768.0 * AmplitudeAt(out, 2, 0, 100.0, kMeasureFrames);
-    EXPECT_NEAR(20 * std::log10(level / (3000.0 * StreamRig::Gain(1.0, 98.0 / 99.0))), 15.0, 0.5);
+    EXPECT_NEAR(20 * std::log10(level / (3000.0 * test::Gain(1.0, 98.0 / 99.0))), 15.0, 0.5);
 }
 
 // Switching the equalizer on, changing its band count and switching it off while a deck plays:
@@ -130,25 +130,16 @@ TEST(Equalizer, ChangesWhilePlayingNeitherGapNorClick) {
 
     // At most +15 dB on a full-left deck: the fastest a steady tone can move between frames, and
     // a level change as fast as the sound layer's gain ramp (full scale in 256 frames).
-    const double loudest =
-        kAmplitude * std::pow(10.0, 15.0 / 20.0) * StreamRig::Gain(1.0, 98.0 / 99.0);
+    const double loudest = kAmplitude * std::pow(10.0, 15.0 / 20.0) * test::Gain(1.0, 98.0 / 99.0);
     const double allowed = loudest * 2 * M_PI * kHz / 44100.0 + 32768.0 / 256.0;
     const size_t period = static_cast<size_t>(44100 / kHz);
     for (int channel : {0, 2}) {
-        for (size_t f = 1; f < out.size() / 4; ++f) {
-            ASSERT_LE(std::abs(At(out, f, channel) - At(out, f - 1, channel)), allowed)
-                << "frame " << f << " channel " << channel;
-        }
+        EXPECT_LE(test::LargestStep(out, channel), allowed) << "channel " << channel;
         // No gap: every period of the tone keeps a peak of at least the quietest setting's.
-        for (size_t start = 0; start + period <= out.size() / 4; start += period) {
-            double peak = 0.0;
-            for (size_t f = start; f < start + period; ++f) {
-                peak = std::max(peak, std::abs(At(out, f, channel)));
-            }
-            ASSERT_GT(peak, kAmplitude * 0.1) << "frame " << start << " channel " << channel;
-        }
+        EXPECT_GT(test::QuietestSpan(out, channel, period), kAmplitude * 0.1)
+            << "channel " << channel;
     }
     // The last 0.1 s, after the last cross-fade.
     const double off = 32768.0 * AmplitudeAt(out, 4, 0, kHz, kMeasureFrames / 4);
-    EXPECT_NEAR(off, kAmplitude * StreamRig::Gain(1.0, 98.0 / 99.0), 2.0) << "off is flat again";
+    EXPECT_NEAR(off, kAmplitude * test::Gain(1.0, 98.0 / 99.0), 2.0) << "off is flat again";
 }

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +15,7 @@
 #include "input/FileThreads.h"
 #include "input/TrackDecoder.h"
 #include "output/MixerEngine.h"
+#include "support/Heard.h"
 
 namespace tev::test {
 
@@ -28,11 +27,8 @@ class StreamRig : public MessageReceiver {
     StreamRig() {
         ResetEngineState();
         SetMessagePump(&pump);
-        char pattern[] = "/tmp/tev-stream-XXXXXX";
-        dir = mkdtemp(pattern);
         main.Open(card, 0, "main");
         monitor.Open(card, 1, "monitor");
-        decks.renderedSoFar = &rendered;
         engine = std::make_unique<MixerEngine>(monitor, main, decks, analysis);
         engine->deckLevel[0].Set(1.0);
         engine->deckLevel[1].Set(1.0);
@@ -48,7 +44,6 @@ class StreamRig : public MessageReceiver {
         hMixerWnd.Detach(this);
         pump.Close();
         SetMessagePump(nullptr);
-        std::filesystem::remove_all(dir);
         ResetEngineState();
     }
 
@@ -74,9 +69,6 @@ class StreamRig : public MessageReceiver {
         }
         if (msg == WM_STOP_FORWARD) {
             ++stops;
-        }
-        if (msg == WM_CHUNK_FILLED) {
-            ++chunksFilled;
         }
         return result;
     }
@@ -159,7 +151,6 @@ class StreamRig : public MessageReceiver {
             }
             auto block = card->Render(static_cast<int>(kChunkFrames));
             out.insert(out.end(), block.begin(), block.end());
-            rendered += kChunkFrames;
             pump.PumpUntil(
                 [&] {
                     for (int deck = 0; deck < kDeckCount; ++deck) {
@@ -192,31 +183,11 @@ class StreamRig : public MessageReceiver {
         return out;
     }
 
-    // The gain a deck gets for a level and a cross-fader gain, by the volume rule.
-    static double Gain(double level, double curveGain) {
-        const int32_t volume = SoundOutput::VolumeFromGain(level * curveGain);
-        return volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
-    }
-
     std::shared_ptr<ManualClockCard> card = std::make_shared<ManualClockCard>(4);
     QueueMessagePump pump;
     SoundOutput monitor;
     SoundOutput main;
-    // Keeps each track change the streaming reports, with the frames rendered by then.
-    struct ShownDecks : DeckReports {
-        struct Shown {
-            ChunkSource source;
-            size_t rendered;
-        };
-        void ShowTrackChange(int deck, const ChunkSource& source) override {
-            DeckReports::ShowTrackChange(deck, source);
-            shown[deck].push_back({source, *renderedSoFar});
-        }
-        const size_t* renderedSoFar = nullptr;
-        std::array<std::vector<Shown>, kDeckCount> shown;
-    };
-    size_t rendered = 0;  // frames rendered by PlaySlots
-    ShownDecks decks;
+    DeckReports decks;
     AnalysisThreads analysis;
     std::unique_ptr<MixerEngine> engine;
     std::function<void(int)> onTrackEnded;
@@ -225,16 +196,11 @@ class StreamRig : public MessageReceiver {
     std::array<int, kDeckCount> forwardByDeck{};
     std::array<int, kDeckCount> backwardByDeck{};
     int stops = 0;
-    int chunksFilled = 0;
     int depth = 0;
     int nestedStops = 0;
     std::chrono::steady_clock::duration longestHandler{};
-    std::string dir;
+    TempDir temp;
+    const std::string dir = temp.path;
 };
-
-// Channel `channel` (0-3) of frame `frame` of a render, in 16-bit units.
-inline double At(const std::vector<float>& out, size_t frame, int channel) {
-    return static_cast<double>(out[frame * 4 + static_cast<size_t>(channel)]) * 32768.0;
-}
 
 }  // namespace tev::test

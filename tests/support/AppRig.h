@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
 #include <chrono>
-#include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +24,7 @@
 #include "input/FileThreads.h"
 #include "output/CTevMixer.h"
 #include "platform/SoundCard.h"
+#include "support/Heard.h"
 
 namespace tev::test {
 
@@ -106,6 +109,19 @@ class AppRig {
     bool WaitReady(int d) const {
         return PumpUntil([this, d] { return deck[d]->playButton()->isEnabled(); });
     }
+    // The gain a deck gets on an output, by the volume rule.
+    static double Gain(double level, double curveGain) { return test::Gain(level, curveGain); }
+
+    // Presses Play on the decks and waits until they all play.
+    bool Play(std::initializer_list<int> decks) const {
+        for (const int d : decks) {
+            QTest::mouseClick(deck[d]->playButton(), Qt::LeftButton);
+        }
+        return PumpUntil([&] {
+            return std::all_of(decks.begin(), decks.end(),
+                               [&](int d) { return deck[d]->IsPlaying(); });
+        });
+    }
 
     // Renders one slot of sound per step and waits until every playing deck's notification for
     // it has been handled, as real time allows.
@@ -135,12 +151,6 @@ class AppRig {
         return out;
     }
 
-    // The linear gain a deck gets on an output for a level and a cross-fader gain.
-    static double Gain(double level, double curveGain) {
-        const int32_t volume = SoundOutput::VolumeFromGain(level * curveGain);
-        return volume <= -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
-    }
-
     QtMessagePump pump;
     QTemporaryDir dir;
     std::shared_ptr<ManualClockCard> card = std::make_shared<ManualClockCard>(4);
@@ -150,10 +160,5 @@ class AppRig {
     CTevDeck2* deck[kDeckCount] = {nullptr, nullptr};
     bool confirmExit = true;
 };
-
-// Channel `channel` (0-3) of frame `frame` of a render, in 16-bit units.
-inline double Sample(const std::vector<float>& out, size_t frame, int channel) {
-    return static_cast<double>(out[frame * 4 + static_cast<size_t>(channel)]) * 32768.0;
-}
 
 }  // namespace tev::test

@@ -44,20 +44,6 @@ TEST(Event, TimedWaitExpiresWithoutSignal) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, 20ms);
 }
 
-TEST(Event, SetFromAnotherThreadWakesABlockedWaiter) {
-    Event event(Event::Manual, false);
-    std::atomic<bool> woke{false};
-    std::thread waiter([&] {
-        event.Wait();
-        woke = true;
-    });
-    std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(woke.load());
-    event.Set();
-    waiter.join();
-    EXPECT_TRUE(woke.load());
-}
-
 TEST(Event, AutoResetReleasesExactlyOneOfTwoWaiters) {
     Event event(Event::Auto, false);
     std::atomic<int> released{0};

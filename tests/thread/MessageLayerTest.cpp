@@ -44,13 +44,6 @@ TEST_F(MessageLayer, PostsArriveInOrderOnlyWhenTheUiThreadDispatches) {
     EXPECT_EQ(got[1].lParam, 20);
 }
 
-TEST_F(MessageLayer, SendOnTheUiThreadIsADirectCall) {
-    receiver.onMessage = [](uint32_t, WPARAM w, LPARAM l) { return static_cast<LRESULT>(w) + l; };
-    EXPECT_EQ(SendAppMessage(target, 0x8005, 3, 4), 7);
-    EXPECT_EQ(receiver.Messages().size(), 1U);
-    EXPECT_EQ(pump.DispatchAll(), 0);
-}
-
 TEST_F(MessageLayer, SendFromAWorkerBlocksUntilTheUiThreadHandledIt) {
     std::atomic<bool> handled{false};
     receiver.onMessage = [&](uint32_t, WPARAM, LPARAM) {

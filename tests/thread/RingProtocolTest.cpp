@@ -203,16 +203,6 @@ TEST_F(RingProtocol, AStopRightAfterTheStartIsNeverLost) {
     }
 }
 
-TEST_F(RingProtocol, AShortTrackIsPrimedByItsLastChunk) {
-    StartFileReader(1, /*endAfter=*/50);
-    ASSERT_TRUE(rig.PumpUntil([] { return deckEvents[1].threadFileReadForwardDone.IsSet(); }));
-    rig.pump.DispatchAll();
-    EXPECT_EQ(rig.mixer.Count(WM_DECK_PRIMED), 1);
-    EXPECT_EQ(filledWhenPrimed, 50);
-    EXPECT_EQ(rig.mixer.Count(WM_CHUNK_FILLED), 50);
-    EXPECT_EQ(EngineRig::FilledChunks(1), 50);
-}
-
 TEST_F(RingProtocol, FailedReadsLeaveChunksFreeAndOnlyDelayPriming) {
     // One attempt in ten fails: the first batch of 170 attempts fills 153 chunks.
     StartFileReader(1, /*endAfter=*/-1, /*failEvery=*/10);

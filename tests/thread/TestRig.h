@@ -68,23 +68,40 @@ class Recorder : public MessageReceiver {
     std::vector<Received> received_;
 };
 
-// The engine with a plain message pump on the test's thread, and recorders as the mixer and the
-// main window. Leaves the shared state as it found it.
-class EngineRig {
+// Recorders as the mixer, the main window and both decks, on a message pump of the test's thread.
+// Leaves the shared state as it found it.
+template <class Pump>
+class RecorderRig {
   public:
-    EngineRig() {
+    RecorderRig() {
         ResetEngineState();
         SetMessagePump(&pump);
         hMixerWnd.Attach(&mixer);
         hMainWnd.Attach(&mainWindow);
+        for (int d = 0; d < kDeckCount; ++d) {
+            hDeckWnd[d].Attach(&deck[d]);
+        }
     }
-    ~EngineRig() {
+    ~RecorderRig() {
+        for (int d = 0; d < kDeckCount; ++d) {
+            hDeckWnd[d].Detach(&deck[d]);
+        }
         hMixerWnd.Detach(&mixer);
         hMainWnd.Detach(&mainWindow);
-        pump.Close();
         SetMessagePump(nullptr);
         ResetEngineState();
     }
+
+    Pump pump;
+    Recorder mixer;
+    Recorder mainWindow;
+    Recorder deck[kDeckCount];
+};
+
+// The engine with a plain message pump on the test's thread.
+class EngineRig : public RecorderRig<QueueMessagePump> {
+  public:
+    ~EngineRig() { pump.Close(); }
 
     template <class Predicate>
     bool PumpUntil(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
@@ -98,10 +115,6 @@ class EngineRig {
         }
         return n;
     }
-
-    QueueMessagePump pump;
-    Recorder mixer;
-    Recorder mainWindow;
 };
 
 }  // namespace tev::test
