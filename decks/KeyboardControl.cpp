@@ -12,12 +12,43 @@
 namespace tev {
 namespace {
 
-constexpr uint8_t kLeftShift = 0x2A, kRightShift = 0x36, kLeftCtrl = 0x1D, kRightCtrl = 0x9D;
+constexpr uint8_t kLeftShift = KeyboardDevice::kLeftShift;
+constexpr uint8_t kRightShift = KeyboardDevice::kRightShift;
+constexpr uint8_t kLeftCtrl = KeyboardDevice::kLeftCtrl;
+constexpr uint8_t kRightCtrl = KeyboardDevice::kRightCtrl;
 
-// Scan codes of the letters A ... Z.
-constexpr uint8_t kLetters[26] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17,
-                                  0x24, 0x25, 0x26, 0x32, 0x31, 0x18, 0x19, 0x10, 0x13,
-                                  0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C};
+// The character the keyboard poll reports for a key of the poll table, by its label: the
+// letter, digit or symbol itself, and for the navigation keys their virtual-key codes.
+char PollCharacterOf(int key, bool keypad) {
+    if (keypad) {
+        return key == Qt::Key_Slash ? '/' : 0;  // the keypad's divide key only
+    }
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z) ||
+        key == Qt::Key_Semicolon || key == Qt::Key_Comma || key == Qt::Key_Period ||
+        key == Qt::Key_Space) {
+        return static_cast<char>(key);  // Qt numbers these keys by their ASCII characters
+    }
+    switch (key) {
+        case Qt::Key_PageUp:
+            return 0x21;
+        case Qt::Key_PageDown:
+            return 0x22;
+        case Qt::Key_End:
+            return 0x23;
+        case Qt::Key_Home:
+            return 0x24;
+        case Qt::Key_Left:
+            return 0x25;
+        case Qt::Key_Up:
+            return 0x26;
+        case Qt::Key_Right:
+            return 0x27;
+        case Qt::Key_Down:
+            return 0x28;
+        default:
+            return 0;
+    }
+}
 
 // The physical key of an event, where the platform reports its key code: X11 and Wayland
 // number the keys as Linux does plus 8, and Linux numbers the main block as scan code set 1.
@@ -89,44 +120,9 @@ uint8_t KeyboardControl::ScanCodeOf(const QKeyEvent& event) {
     if (key == Qt::Key_Control) {
         return code == 97 ? kRightCtrl : kLeftCtrl;  // Linux's right Ctrl
     }
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
-        return kLetters[key - Qt::Key_A];
-    }
-    if ((event.modifiers() & Qt::KeypadModifier) != 0) {
-        return key == Qt::Key_Slash ? 0xB5 : 0;  // the keypad's divide key only
-    }
-    if (key >= Qt::Key_1 && key <= Qt::Key_9) {
-        return static_cast<uint8_t>(0x02 + (key - Qt::Key_1));
-    }
-    switch (key) {
-        case Qt::Key_0:
-            return 0x0B;
-        case Qt::Key_Semicolon:
-            return 0x27;
-        case Qt::Key_Comma:
-            return 0x33;
-        case Qt::Key_Period:
-            return 0x34;
-        case Qt::Key_Space:
-            return 0x39;
-        case Qt::Key_PageDown:
-            return 0xD1;
-        case Qt::Key_PageUp:
-            return 0xC9;
-        case Qt::Key_Home:
-            return 0xC7;
-        case Qt::Key_End:
-            return 0xCF;
-        case Qt::Key_Down:
-            return 0xD0;
-        case Qt::Key_Left:
-            return 0xCB;
-        case Qt::Key_Right:
-            return 0xCD;
-        case Qt::Key_Up:
-            return 0xC8;
-        default:
-            break;
+    const char character = PollCharacterOf(key, (event.modifiers() & Qt::KeypadModifier) != 0);
+    if (character != 0) {
+        return KeyboardDevice::ScanCodeOf(character);
     }
     // A digit key typing a symbol (with Shift, or on a layout whose digits need Shift).
     return code >= 0x02 && code <= 0x0B ? static_cast<uint8_t>(code) : 0;

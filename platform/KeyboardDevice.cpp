@@ -22,8 +22,6 @@ constexpr PollEntry kPollTable[] = {
     {0xC8, 0x26},
 };
 
-constexpr uint8_t kLeftShift = 0x2A, kRightShift = 0x36, kLeftCtrl = 0x1D, kRightCtrl = 0x9D;
-
 }  // namespace
 
 void KeyboardDevice::SetKeyState(uint8_t scanCode, bool down) noexcept {
@@ -44,6 +42,15 @@ char KeyboardDevice::CharacterOf(uint8_t scanCode) noexcept {
     for (const PollEntry& entry : kPollTable) {
         if (entry.scanCode == scanCode) {
             return entry.character;
+        }
+    }
+    return 0;
+}
+
+uint8_t KeyboardDevice::ScanCodeOf(char character) noexcept {
+    for (const PollEntry& entry : kPollTable) {
+        if (entry.character == character) {
+            return entry.scanCode;
         }
     }
     return 0;

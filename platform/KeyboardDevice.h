@@ -12,6 +12,9 @@ namespace tev {
 // every 15 ms by the keyboard poll thread.
 class KeyboardDevice {
   public:
+    static constexpr uint8_t kLeftShift = 0x2A, kRightShift = 0x36, kLeftCtrl = 0x1D,
+                             kRightCtrl = 0x9D;
+
     KeyboardDevice() = default;
     KeyboardDevice(const KeyboardDevice&) = delete;
     KeyboardDevice& operator=(const KeyboardDevice&) = delete;
@@ -30,6 +33,8 @@ class KeyboardDevice {
 
     // The character the poll reports for a key; 0 for a key outside the poll table.
     static char CharacterOf(uint8_t scanCode) noexcept;
+    // The key the poll reports as a character; 0 for none.
+    static uint8_t ScanCodeOf(char character) noexcept;
 
   private:
     std::array<std::atomic<uint8_t>, 256> state_{};
