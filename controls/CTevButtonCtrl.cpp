@@ -1,12 +1,12 @@
 #include "controls/CTevButtonCtrl.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "controls/ImageFolder.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
 #include "platform/MessageLayer.h"
@@ -218,7 +218,7 @@ void CTevButtonCtrl::paintEvent(QPaintEvent*) {
     image.fill(face);
     const QString name = ImageFileName();
     if (!name.isEmpty()) {
-        DrawImageFile(image, QCoreApplication::applicationDirPath(), name);
+        DrawImageFile(image, ImageFolder(), name);
     }
     QPainter(this).drawImage(0, 0, image);
 }

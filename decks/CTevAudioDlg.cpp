@@ -13,9 +13,12 @@
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "analysis/CTevAnalyzer.h"
 #include "controls/CTevButtonCtrl.h"
+#include "controls/ImageFolder.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
 #include "core/EngineThreads.h"
@@ -151,6 +154,23 @@ bool CTevAudioDlg::OnInitDialog() {
     connect(cpuTimer, &QTimer::timeout, this, &CTevAudioDlg::SampleCpuUsage);
     cpuTimer->start(500);
     panelsReady = 1;
+
+    // For scripts and the start-up benchmark: one line on standard output once the panels are
+    // shown, and with "close" the program then closes as if the user had closed it.
+    if (const char* report = std::getenv("TEV_REPORT_READY"); report != nullptr && *report != 0) {
+        const bool close = std::strcmp(report, "close") == 0;
+        QTimer::singleShot(0, this, [this, close] {
+            const CTevDeck2* deckA = mixer_ != nullptr ? mixer_->deck(0) : nullptr;
+            std::printf("TevAudio ready: %llu KiB resident; images %s; Deck A: %s\n",
+                        static_cast<unsigned long long>(ResidentKilobytes()),
+                        ImagesFound() ? ImageFolder().toLocal8Bit().constData() : "missing",
+                        deckA != nullptr ? deckA->NowPlayingText().toLocal8Bit().constData() : "");
+            std::fflush(stdout);
+            if (close) {
+                PostAppMessage(hMainWnd, WM_CLOSE);
+            }
+        });
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/CpuUsageMeter.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -42,6 +43,17 @@ double CpuUsageMeter::Sample() {
     const double busy =
         100.0 - static_cast<double>(idleDelta) * 100.0 / static_cast<double>(totalDelta);
     return std::clamp(busy, 0.0, 100.0);
+}
+
+uint64_t ResidentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtoull(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return 0;
 }
 
 }  // namespace tev

@@ -20,4 +20,7 @@ class CpuUsageMeter {
     uint64_t previousTotal_ = 0;
 };
 
+// The process's resident memory in KiB (VmRSS of /proc/self/status); 0 when it cannot be read.
+uint64_t ResidentKilobytes();
+
 }  // namespace tev

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <utility>
 
+#include "controls/ImageFolder.h"
+
 namespace tev {
 
 namespace {
@@ -25,9 +27,8 @@ constexpr const char* kIconNames[PlayListModel::kIconCount] = {
 }  // namespace
 
 PlayListModel::PlayListModel(QObject* parent) : QAbstractTableModel(parent) {
-    const QDir folder(QCoreApplication::applicationDirPath());
     for (int i = 0; i < kIconCount; ++i) {
-        icons_[i] = QIcon(folder.filePath(IconFileName(i)));
+        icons_[i] = QIcon(ImagePath(IconFileName(i)));
     }
 }
 

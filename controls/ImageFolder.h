@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace tev {
+
+// The folder the program's images (button skins, list icons, splash, logo, window icons) are
+// loaded from: the program's own folder when they lie beside it (a build tree), else
+// "../share/tevaudio" from it (an installation). Found once, from the executable's location,
+// never from the working directory.
+QString ImageFolder();
+// The full path of one image of that folder.
+QString ImagePath(const QString& fileName);
+// Whether the folder holds the images at all; false means the program was installed without
+// them, and the user should hear so.
+bool ImagesFound();
+
+}  // namespace tev
