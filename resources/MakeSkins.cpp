@@ -1,8 +1,11 @@
-// Draws the button images of the panels and writes them as PNG files into the folder named on
-// the command line. Every image is drawn from paths, so the set looks the same on every machine
-// and needs no fonts.
+// Draws the program's images and writes them as PNG files into the folder named on the command
+// line: the panels' button skins and list icons, the window and desktop icons, the splash screen
+// and the company logo. The icons and skins are drawn from paths alone; the splash and the logo
+// set their words in DejaVu Sans, which the build's package list installs.
 
 #include <QDir>
+#include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -340,6 +343,157 @@ QImage UnreadableIcon() {
     return image;
 }
 
+// ---- window and desktop icons ----
+
+// A turntable seen from above: a black disc with grooves, the label in Deck A's lavender and
+// a tone arm. At 16 and 22 pixels the grooves and the arm would only blur, so they are left out.
+QImage TurntableIcon(int size, const QColor& label) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 64.0, size / 64.0);
+    const bool detailed = size >= 32;
+    QRadialGradient vinyl(QPointF(28, 30), 30);
+    vinyl.setColorAt(0, QColor(0x3a, 0x3d, 0x44));
+    vinyl.setColorAt(1, QColor(0x0e, 0x0f, 0x12));
+    painter.setPen(QPen(QColor(0x05, 0x05, 0x06), 1.5));
+    painter.setBrush(vinyl);
+    painter.drawEllipse(QPointF(30, 32), 28, 28);
+    if (detailed) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(255, 255, 255, 40), 0.8));
+        for (qreal r = 13; r < 26; r += 3.2) {
+            painter.drawEllipse(QPointF(30, 32), r, r);
+        }
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(label);
+    painter.drawEllipse(QPointF(30, 32), 9.5, 9.5);
+    painter.setBrush(QColor(0x10, 0x11, 0x13));
+    painter.drawEllipse(QPointF(30, 32), 1.8, 1.8);
+    if (detailed) {
+        // The arm rests on the record's outer grooves from its pivot at the top right.
+        painter.setBrush(QColor(0xc8, 0xcc, 0xd2));
+        painter.drawEllipse(QPointF(56, 8), 5, 5);
+        painter.setPen(QPen(QColor(0xe6, 0xe8, 0xec), 3.2, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(56, 8), QPointF(52, 40));
+        painter.drawLine(QPointF(52, 40), QPointF(45, 48));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xff, 0x8c, 0x1a));
+        painter.drawRoundedRect(QRectF(40.5, 45, 7, 5.5), 1.5, 1.5);
+    }
+    painter.end();
+    return image;
+}
+
+// Two decks' discs side by side with a cross fader between them: the program's own icon.
+QImage ProgramIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 64.0, size / 64.0);
+    QLinearGradient body(QPointF(0, 10), QPointF(0, 56));
+    body.setColorAt(0, QColor(0x50, 0x55, 0x5e));
+    body.setColorAt(1, QColor(0x1c, 0x1e, 0x22));
+    painter.setPen(QPen(QColor(0x0a, 0x0b, 0x0c), 1.5));
+    painter.setBrush(body);
+    painter.drawRoundedRect(QRectF(1.5, 12, 61, 42), 8, 8);
+    for (int deck = 0; deck < 2; ++deck) {
+        const QPointF centre(deck == 0 ? 17 : 47, 30);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x0e, 0x0f, 0x12));
+        painter.drawEllipse(centre, 13, 13);
+        if (size >= 32) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(QColor(255, 255, 255, 45), 0.8));
+            painter.drawEllipse(centre, 10, 10);
+            painter.drawEllipse(centre, 7.5, 7.5);
+            painter.setPen(Qt::NoPen);
+        }
+        painter.setBrush(deck == 0 ? QColor(0xcd, 0xab, 0xff) : QColor(0xff, 0xcd, 0xab));
+        painter.drawEllipse(centre, 4.5, 4.5);
+    }
+    // The cross fader: a slot and its knob, in the selected buttons' orange.
+    painter.setBrush(QColor(0x08, 0x08, 0x09));
+    painter.drawRoundedRect(QRectF(18, 46.5, 28, 3), 1.5, 1.5);
+    painter.setBrush(QColor(0xff, 0x8c, 0x1a));
+    painter.drawRoundedRect(QRectF(28, 43, 8, 10), 2, 2);
+    painter.end();
+    return image;
+}
+
+// ---- splash screen and company logo ----
+
+QFont Typeface(qreal pixels, bool bold) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(static_cast<int>(pixels));
+    font.setBold(bold);
+    return font;
+}
+
+// The program's name over two turning discs, on the panels' dark face.
+QImage SplashScreen() {
+    constexpr int kWidth = 480;
+    constexpr int kHeight = 270;
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QLinearGradient face(QPointF(0, 0), QPointF(0, kHeight));
+    face.setColorAt(0, QColor(0x3a, 0x3e, 0x46));
+    face.setColorAt(1, QColor(0x14, 0x15, 0x18));
+    painter.fillRect(image.rect(), face);
+    painter.setPen(QPen(QColor(0xff, 0x8c, 0x1a), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(1, 1, kWidth - 2, kHeight - 2));
+    const QImage disc = TurntableIcon(150, QColor(0xcd, 0xab, 0xff));
+    const QImage discB = TurntableIcon(150, QColor(0xff, 0xcd, 0xab));
+    painter.drawImage(QPointF(20, 95), disc);
+    painter.drawImage(QPointF(kWidth - 170, 95), discB.mirrored(true, false));
+    painter.setPen(QColor(0xf4, 0xf4, 0xf4));
+    painter.setFont(Typeface(54, true));
+    painter.drawText(QRectF(0, 18, kWidth, 70), Qt::AlignCenter, QStringLiteral("TevAudio"));
+    painter.setPen(QColor(0xff, 0xb8, 0x4d));
+    painter.setFont(Typeface(17, false));
+    painter.drawText(QRectF(0, 82, kWidth, 26), Qt::AlignCenter,
+                     QStringLiteral("Two decks. One mix."));
+    painter.setPen(QColor(0xa8, 0xaa, 0xad));
+    painter.setFont(Typeface(12, false));
+    painter.drawText(QRectF(0, kHeight - 34, kWidth, 20), Qt::AlignCenter,
+                     QStringLiteral("Tev Quillet"));
+    painter.end();
+    return image;
+}
+
+// The maker's mark: a "TQ" monogram in a ring, and the name beside it.
+QImage CompanyLogo() {
+    constexpr int kWidth = 320;
+    constexpr int kHeight = 96;
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(QPen(QColor(0xd9, 0x5f, 0x00), 5));
+    painter.setBrush(QColor(0x24, 0x27, 0x2c));
+    painter.drawEllipse(QPointF(48, 48), 40, 40);
+    painter.setPen(QColor(0xff, 0xb8, 0x4d));
+    painter.setFont(Typeface(34, true));
+    painter.drawText(QRectF(8, 8, 80, 80), Qt::AlignCenter, QStringLiteral("TQ"));
+    painter.setPen(QColor(0x24, 0x27, 0x2c));
+    painter.setFont(Typeface(36, true));
+    painter.drawText(QRectF(100, 10, kWidth - 100, 50), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Tev Quillet"));
+    painter.setPen(QColor(0x50, 0x55, 0x5e));
+    painter.setFont(Typeface(15, false));
+    painter.drawText(QRectF(102, 58, kWidth - 100, 24), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("software for DJs"));
+    painter.end();
+    return image;
+}
+
 struct Skin {
     const char* name;
     QPainterPath (*glyph)();
@@ -353,6 +507,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
         return 2;
     }
+    // Text needs a font database, which needs an application; no display is involved.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!folder.mkpath(QStringLiteral("."))) {
         std::fprintf(stderr, "%s: cannot create %s\n", argv[0], argv[1]);
@@ -406,5 +563,16 @@ int main(int argc, char** argv) {
         save(RowIcon(deck, Mark::Selected), QStringLiteral("listSelected") + letter + ".png");
     }
     save(UnreadableIcon(), QStringLiteral("listUnreadable.png"));
+
+    // The sizes the desktop's icon theme asks for; the window icons use them too.
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        save(ProgramIcon(size), QStringLiteral("tevaudio-%1.png").arg(size));
+    }
+    for (const int size : {16, 32, 64}) {
+        save(TurntableIcon(size, QColor(0xcd, 0xab, 0xff)),
+             QStringLiteral("deckIcon-%1.png").arg(size));
+    }
+    save(SplashScreen(), QStringLiteral("TevAudioSplashScreen.png"));
+    save(CompanyLogo(), QStringLiteral("TevQuilletLogo.png"));
     return ok ? 0 : 1;
 }
