@@ -21,6 +21,17 @@ QString FindImageFolder() {
     return program.absolutePath();
 }
 
+// Every size the build draws of an icon ("name-16.png", ...), for the desktop to pick from.
+QIcon SizedIcon(const QString& name) {
+    QIcon icon;
+    const QDir folder(ImageFolder());
+    for (const QString& file :
+         folder.entryList({name + QStringLiteral("-*.png")}, QDir::Files, QDir::Name)) {
+        icon.addFile(folder.filePath(file));
+    }
+    return icon;
+}
+
 }  // namespace
 
 QString ImageFolder() {
@@ -34,6 +45,14 @@ QString ImagePath(const QString& fileName) {
 
 bool ImagesFound() {
     return QFileInfo(ImagePath(QString::fromLatin1(kMarkerImage))).isFile();
+}
+
+QIcon ProgramIcon() {
+    return SizedIcon(QStringLiteral("tevaudio"));
+}
+
+QIcon DeckIcon() {
+    return SizedIcon(QStringLiteral("deckIcon"));
 }
 
 }  // namespace tev

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 
 namespace tev {
@@ -14,5 +15,8 @@ QString ImagePath(const QString& fileName);
 // Whether the folder holds the images at all; false means the program was installed without
 // them, and the user should hear so.
 bool ImagesFound();
+// The window icons: the program's own (main window, mixer and the other panels) and the decks'.
+QIcon ProgramIcon();
+QIcon DeckIcon();
 
 }  // namespace tev

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "controls/CTevCommandLineInfo.h"
 #include "core/EngineState.h"
 #include "core/EngineThreads.h"
 #include "core/QtMessagePump.h"
@@ -15,8 +16,11 @@
 namespace tev {
 
 CTevAudioApp::CTevAudioApp(int& argc, char** argv) : application_(argc, argv) {
-    // What Qt left of the arguments, as bytes: a file name need not be valid UTF-8.
-    files_.assign(argv + 1, argv + argc);
+    // What Qt left of the arguments, every one of them a file for Deck A.
+    CTevCommandLineInfo commandLine(argc, argv);
+    for (bool last = !commandLine.HasFiles(); !last;) {
+        commandLine.NextFile(files_.emplace_back(), last);
+    }
     perfFrequency = PerfCounterFrequency();
     colorDeckA = Settings().LoadColorDeck(0);
     colorDeckB = Settings().LoadColorDeck(1);

@@ -18,6 +18,8 @@
 
 #include "analysis/CTevAnalyzer.h"
 #include "controls/CTevButtonCtrl.h"
+#include "controls/CTevSplashScreen.h"
+#include "controls/CTevTipOfTheDay.h"
 #include "controls/ImageFolder.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
@@ -40,6 +42,7 @@ namespace {
 
 // Dispatching for about 100 ms lets workers blocked in a send to the UI thread finish.
 constexpr int kShutdownPumpSteps = 100;
+constexpr int kSplashMs = 5000;
 
 }  // namespace
 
@@ -77,6 +80,12 @@ void CTevAudioDlg::EndDialog(int result) {
 }
 
 bool CTevAudioDlg::OnInitDialog() {
+    // Every panel takes the program's icon unless it has its own (the decks).
+    QGuiApplication::setWindowIcon(ProgramIcon());
+    setWindowIcon(ProgramIcon());
+    // Shown while the panels are built, gone when this returns (or after 5 s).
+    CTevSplashScreen splash;
+    splash.ShowSplash(kSplashMs, this);
     hMainWnd.Attach(this);
     setWindowTitle(QStringLiteral("Tev Audio"));
 
@@ -138,6 +147,7 @@ bool CTevAudioDlg::OnInitDialog() {
             SendAppMessage(hMixerWnd, WM_TRACK_LOADED, 0, 0);
         }
     }
+    LayOutPanels();
     if (!problems.isEmpty()) {
         const QString text =
             QStringLiteral("File Not Recognized: %1").arg(problems.join(QStringLiteral("; ")));
@@ -145,11 +155,27 @@ bool CTevAudioDlg::OnInitDialog() {
         if (tellUser_) {
             tellUser_(text);
         } else {
-            QMessageBox::warning(nullptr, QStringLiteral("Tev Audio"), text);
+            // Told without a loop of its own, so that the start-up goes on to the panels.
+            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tev Audio"), text,
+                                        QMessageBox::Ok, this);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
         }
     }
 
-    LayOutPanels();
+    if (CTevTipOfTheDay::ShouldShowAtStart()) {
+        // Modal, but without a loop of its own: the files above are loaded and play on, and
+        // the program can close while it is open.
+        tipOfTheDay_ = new CTevTipOfTheDay(this);
+        tipOfTheDay_->setAttribute(Qt::WA_DeleteOnClose);
+        tipOfTheDay_->setWindowModality(Qt::ApplicationModal);
+        tipOfTheDay_->open();
+        tipOfTheDay_->adjustSize();
+        if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
+            tipOfTheDay_->move(screen->availableGeometry().center() -
+                               tipOfTheDay_->rect().center());
+        }
+    }
     auto* cpuTimer = new QTimer(this);
     connect(cpuTimer, &QTimer::timeout, this, &CTevAudioDlg::SampleCpuUsage);
     cpuTimer->start(500);
@@ -178,6 +204,7 @@ void CTevAudioDlg::SampleCpuUsage() {
     cpuUsage_ = cpuMeter_.Sample();
     cpuUsageText_ = QStringLiteral("%1 %").arg(static_cast<int>(cpuUsage_));
     const uint64_t dropouts = SoundCard::TotalUnderruns();
+    dropouts_ = dropouts;
     dropoutsText_ =
         dropouts == 1 ? QStringLiteral("1 dropout") : QStringLiteral("%1 dropouts").arg(dropouts);
     PostAppMessage(hMainWnd, WM_SHOW_CPU_USAGE);
@@ -225,6 +252,9 @@ void CTevAudioDlg::LayOutPanels() {
 }
 
 void CTevAudioDlg::OnClose() {
+    if (tipOfTheDay_ != nullptr) {
+        tipOfTheDay_->close();
+    }
     if (mixer_ != nullptr) {
         for (int d = 0; d < kDeckCount; ++d) {
             if (mixer_->deck(d)->IsPlaying()) {
@@ -251,6 +281,9 @@ LRESULT CTevAudioDlg::OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
         cpuUsageBar_->setValue(static_cast<int>(cpuUsage_));
         cpuUsageLabel_->setText(cpuUsageText_);
         dropoutsLabel_->setText(dropoutsText_);
+        if (mixer_ != nullptr) {
+            mixer_->ShowStatus(cpuUsage_, dropouts_);
+        }
         return 0;
     }
     if (mixer_ == nullptr) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -75,7 +76,9 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     QString cpuUsageText_;
     QProgressBar* cpuUsageBar_ = nullptr;
     QLabel* cpuUsageLabel_ = nullptr;
+    uint64_t dropouts_ = 0;
     QString dropoutsText_;
+    QPointer<QDialog> tipOfTheDay_;
     QLabel* dropoutsLabel_ = nullptr;
     std::vector<std::string> commandLineFiles_;
     std::function<void(const QString&)> tellUser_;

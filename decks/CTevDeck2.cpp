@@ -21,6 +21,7 @@
 #include <cstdio>
 
 #include "controls/CTevButtonCtrl.h"
+#include "controls/ImageFolder.h"
 #include "core/AppMessages.h"
 #include "core/EngineState.h"
 #include "decks/CTevCircularChartGraph.h"
@@ -196,6 +197,7 @@ void CTevDeck2::SetDeck(int deck) {
     deck_ = deck;
     transport_.SetDeck(deck);
     setWindowTitle(deck == 0 ? QStringLiteral("Deck A") : QStringLiteral("Deck B"));
+    setWindowIcon(DeckIcon());
     FillChooser();
     OnChooserSelection();
 

@@ -4,6 +4,7 @@
 #include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
+#include <cdio/version.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -649,6 +650,10 @@ WorkerThread StartCdReader(int deck, int track, double seconds) {
     Cd().JumpToTrack(deck, track);
     Cd().SeekInTrack(deck, seconds);
     return StartCdReader(deck);
+}
+
+std::string CdLibraryVersion() {
+    return std::string("libcdio ") + cdio_version_string;
 }
 
 }  // namespace tev

@@ -152,6 +152,9 @@ class CdReader {
 // The process's CD reader.
 CdReader& Cd();
 
+// The CD library's name and version, as the about box lists it.
+std::string CdLibraryVersion();
+
 // The deck's CD-open thread: reads drive `driveIndex` for open attempt `attempt` of the deck,
 // then sets "CD Open Is Done Event".
 uint32_t ThreadCdOpen(int deck, uint64_t attempt, int driveIndex);

@@ -14,6 +14,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
 #include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
@@ -662,6 +663,10 @@ std::string TrackDecoder::GetTitle() const {
         title = av_dict_get(stream_->container.stream()->metadata, "title", nullptr, 0);
     }
     return title != nullptr ? std::string(title->value) : std::string();
+}
+
+std::string DecoderLibraryVersion() {
+    return std::string("FFmpeg ") + av_version_info();
 }
 
 }  // namespace tev

@@ -90,6 +90,9 @@ inline constexpr LPARAM kTrackEnded = 0;
 inline constexpr LPARAM kNextTrackUnreadable = 1;
 inline constexpr LPARAM kNextTrackOtherRate = 2;
 
+// The decoding library's name and version, as the about box lists it.
+std::string DecoderLibraryVersion();
+
 // The decoder of each deck.
 extern TrackDecoder trackDecoder[kDeckCount];
 

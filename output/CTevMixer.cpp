@@ -2,15 +2,19 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -20,6 +24,8 @@
 
 #include "analysis/CTevAnalyzer.h"
 #include "analysis/CTevAnalyzerGraph.h"
+#include "controls/CTevAboutDlg.h"
+#include "controls/ImageFolder.h"
 #include "core/AppMessages.h"
 #include "core/CTevSoundDevices.h"
 #include "core/EngineState.h"
@@ -232,6 +238,24 @@ void CTevMixer::BuildControls() {
     optionsRow->addWidget(show);
     optionsRow->addWidget(outputsText_, 1);
     layout->addWidget(options);
+
+    auto* statusRow = new QHBoxLayout();
+    statusLine_ = new QLabel(this);
+    statusLine_->setToolTip(QStringLiteral(
+        "The processor's load, and how often a sound device ran dry (a dropout is heard as a "
+        "click or a gap)"));
+    aboutButton_ = new QToolButton(this);
+    aboutButton_->setText(QStringLiteral("?"));
+    aboutButton_->setToolTip(QStringLiteral("About TevAudio... (F1)"));
+    aboutButton_->setFocusPolicy(Qt::NoFocus);
+    statusRow->addWidget(statusLine_, 1);
+    statusRow->addWidget(aboutButton_);
+    layout->addLayout(statusRow);
+    ShowStatus(0.0, 0);
+    connect(aboutButton_, &QToolButton::clicked, this, &CTevMixer::ShowAboutBox);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::ApplicationShortcut);
+    connect(help, &QShortcut::activated, this, &CTevMixer::ShowAboutBox);
     for (QPushButton* button : {mainBalanceReset_, monitorBalanceReset_, leftRight_, show}) {
         button->setAutoDefault(false);
         button->setFocusPolicy(Qt::NoFocus);
@@ -288,6 +312,7 @@ void CTevMixer::BuildControls() {
 void CTevMixer::OnInitDialog() {
     hMixerWnd.Attach(this);
     setWindowTitle(QStringLiteral("Mixer"));
+    setWindowIcon(ProgramIcon());
     SettingsStore& settings = Settings();
     savedCurve_ = settings.LoadCrossFaderCurvePosition();
     engine_->curveParameter.Set(savedCurve_);
@@ -844,6 +869,40 @@ void CTevMixer::ShowOtherPanels(bool show) {
             panel->setVisible(show);
         }
     }
+}
+
+void CTevMixer::ShowStatus(double cpuPercent, uint64_t dropouts) {
+    constexpr double kHighLoad = 80.0;
+    const int load = static_cast<int>(cpuPercent);
+    statusWarns_ = cpuPercent >= kHighLoad || dropouts > shownDropouts_;
+    shownDropouts_ = dropouts;
+    const QString dropoutsText =
+        dropouts == 1 ? QStringLiteral("1 dropout") : QStringLiteral("%1 dropouts").arg(dropouts);
+    statusLine_->setText(QStringLiteral("CPU %1 %   %2").arg(load).arg(dropoutsText));
+    QPalette palette = this->palette();
+    if (statusWarns_) {
+        palette.setColor(QPalette::WindowText, QColor(0xd0, 0x20, 0x20));
+    }
+    statusLine_->setPalette(palette);
+}
+
+void CTevMixer::ShowAboutBox() {
+    if (aboutBox_ != nullptr) {
+        aboutBox_->raise();
+        aboutBox_->activateWindow();
+        return;
+    }
+    aboutBox_ = new CTevAboutDlg(this);
+    aboutBox_->setAttribute(Qt::WA_DeleteOnClose);
+    aboutBox_->setWindowModality(Qt::ApplicationModal);
+    aboutBox_->open();
+}
+
+void CTevMixer::contextMenuEvent(QContextMenuEvent* event) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("&About TevAudio..."), this, &CTevMixer::ShowAboutBox);
+    menu->popup(event->globalPos());
 }
 
 void CTevMixer::changeEvent(QEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <array>
 #include <deque>
 #include <functional>
@@ -18,6 +19,7 @@ class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTimer;
+class QToolButton;
 
 namespace tev {
 
@@ -64,6 +66,17 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     void ShowCurveParameter();
     void RedrawCurveGraph();
     void ShowLevelMeter(int deck);
+
+    // The status line: the processor's load and the sound devices' dropouts so far. It turns to
+    // a warning while the load is high or when dropouts have been added since the last showing.
+    void ShowStatus(double cpuPercent, uint64_t dropouts);
+    QLabel* statusLine() const { return statusLine_; }
+    bool statusWarns() const { return statusWarns_; }
+    // "About TevAudio", from the panel's context menu, its "?" button or F1 anywhere in the
+    // program; modal, but without a loop of its own.
+    void ShowAboutBox();
+    QToolButton* aboutButton() const { return aboutButton_; }
+    QDialog* aboutBox() const { return aboutBox_; }
 
     // Keyboard control. A key the poll finds down nudges a mixing value, a deck's tempo or an
     // equalizer band (Shift: a large step, Ctrl: the monitor side or Deck B's bands); keys pressed
@@ -129,6 +142,7 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void accept() override {}  // Enter does not close the panel
@@ -182,6 +196,11 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     std::array<QProgressBar*, kDeckCount> meters_{};
     CTevCrossFaderCtrl* mainCrossFader_ = nullptr;
     QSlider* monitorCrossFader_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    QToolButton* aboutButton_ = nullptr;
+    QPointer<QDialog> aboutBox_;
+    uint64_t shownDropouts_ = 0;
+    bool statusWarns_ = false;
     QSlider* curveSlider_ = nullptr;
     CTevCrossFadeCurveGraph* curveGraph_ = nullptr;
     QSlider* cueMark_ = nullptr;

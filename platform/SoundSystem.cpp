@@ -243,4 +243,8 @@ void SoundSystem::SetLatencyMs(int ms) {
     latencyMs_ = NearestLatencyChoice(ms);
 }
 
+std::string SoundLibraryVersion() {
+    return Pa_GetVersionInfo()->versionText;
+}
+
 }  // namespace tev

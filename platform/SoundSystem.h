@@ -54,4 +54,7 @@ class SoundSystem {
     std::map<std::string, std::weak_ptr<SoundCard>> open_;
 };
 
+// The sound library's name and version, as the about box lists it.
+std::string SoundLibraryVersion();
+
 }  // namespace tev
