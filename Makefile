@@ -8,17 +8,33 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS       ?=
 
 FUZZ_SECONDS ?= 60
+# Where `make install` puts the program: PREFIX/bin, PREFIX/share/tevaudio, the menu entry and icon.
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test bench sanitize-address sanitize-thread fuzz tidy format clean
+.PHONY: all deps configure build program install package run test bench sanitize-address sanitize-thread fuzz tidy format clean
 
 all: build
 
 deps:
 	@./scripts/install-deps.sh
 
-build: deps
+configure: deps
 	@test -f build/CMakeCache.txt || cmake -S . -B build $(GENERATOR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+
+build: configure
 	@cmake --build build -j $(JOBS)
+
+# Only what is installed: the program and its images, without the tests.
+program: configure
+	@cmake --build build -j $(JOBS) --target tevaudio
+
+# PREFIX stays unquoted, so that PREFIX=~/.local reaches the shell's tilde expansion.
+install: program
+	@cmake --install build --prefix $(PREFIX)
+
+# The Debian package, build/tevaudio_<version>_<architecture>.deb, installed under /usr.
+package: program
+	@cd build && cpack -G DEB
 
 run: build
 	@./build/tevaudio $(ARGS)

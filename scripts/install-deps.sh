@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
     # toolchain
     cmake ninja-build g++ make pkg-config
-    # user interface
-    qt6-base-dev libgl-dev fonts-dejavu-core
+    # user interface, and Qt's X11 platform plugin that the program runs on
+    qt6-base-dev libgl-dev fonts-dejavu-core qt6-qpa-plugins
     # decoding, and audio CDs (drives and BIN/CUE images)
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libcdio-dev libcdio-paranoia-dev
     # sound output and the sound card's mixer
@@ -15,6 +15,8 @@ packages=(
     # tests and benchmarks: the ffmpeg command makes the test files and is the speed reference;
     # clang builds the fuzzer, clang-tidy checks the code
     libgtest-dev libgmock-dev libbenchmark-dev ffmpeg clang libclang-rt-14-dev clang-tidy
+    # the Debian package (dpkg-shlibdeps finds its library dependencies) and the desktop entry's check
+    dpkg-dev file desktop-file-utils
     # running without a desktop (xvfb-run), and a sound server with a virtual sink for the tests
     xvfb xauth pulseaudio pulseaudio-utils libasound2-plugins
 )
