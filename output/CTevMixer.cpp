@@ -179,7 +179,10 @@ void CTevMixer::BuildControls() {
     cueMark_ = MakeSlider(Qt::Horizontal, -kFaderRange, kFaderRange, mainBox);
     faderCueing_ = new QCheckBox(QStringLiteral("Enabled"), mainBox);
     mainGrid->addWidget(mainCrossFader_, 0, 0, 1, 3);
-    mainGrid->addWidget(new QLabel(QStringLiteral("Cue Mark"), mainBox), 1, 0);
+    // On two lines beside its slider, so that the mixer is no wider for its caption.
+    auto* cueMarkLabel = new QLabel(QStringLiteral("Cross Fader Cue Mark"), mainBox);
+    cueMarkLabel->setWordWrap(true);
+    mainGrid->addWidget(cueMarkLabel, 1, 0);
     mainGrid->addWidget(cueMark_, 1, 1);
     auto* cueingBox = new QGroupBox(QStringLiteral("Fader Cueing"), mainBox);
     (new QVBoxLayout(cueingBox))->addWidget(faderCueing_);
