@@ -327,6 +327,71 @@ TEST(MixerPanel, SlidersSetTheMixingValuesAndBalances) {
     EXPECT_EQ(monitor.deck(1).forwardBuffer->GetPan(), 0);
 }
 
+namespace {
+
+struct MonitorSetUp {
+    const char* name;
+    int monitorPair;  // of the main output's card; -1: a card of its own, -2: no monitor
+    bool level;       // the monitor level: only with volume lines of its own
+    bool headphones;  // the monitor cross fader and balances: only with speakers of their own
+};
+
+void PrintTo(const MonitorSetUp& setUp, std::ostream* out) {
+    *out << setUp.name;
+}
+
+class MonitorControls : public ::testing::TestWithParam<MonitorSetUp> {
+  protected:
+    void Expect(const CTevMixer& mixer, bool level, bool headphones) {
+        EXPECT_EQ(mixer.monitorLevelSlider()->isEnabled(), level);
+        for (QWidget* control : {static_cast<QWidget*>(mixer.monitorCrossFader()),
+                                 static_cast<QWidget*>(mixer.monitorBalance(0)),
+                                 static_cast<QWidget*>(mixer.monitorBalance(1)),
+                                 static_cast<QWidget*>(mixer.monitorBalanceReset()),
+                                 static_cast<QWidget*>(mixer.leftRightButton())}) {
+            EXPECT_EQ(control->isEnabled(), headphones) << control->metaObject()->className();
+        }
+    }
+};
+
+}  // namespace
+
+// The monitor's controls follow the outputs' set-up, there and back again.
+TEST_P(MonitorControls, FollowWhatTheMonitorOutputPlaysOn) {
+    const MonitorSetUp& setUp = GetParam();
+    AppRig rig;
+    CTevMixer& mixer = *rig.mixer;
+    const auto change = [&mixer](const std::function<void(SoundOutput&)>& open) {
+        mixer.engine().SuspendForDeviceChange();
+        open(mixer.monitorOutput());
+        mixer.engine().ResumeAfterDeviceChange();
+        mixer.EnableMonitorControls();
+    };
+    const auto ownCard = std::make_shared<ManualClockCard>(2);
+    const auto chosen = [&](SoundOutput& monitor) {
+        if (setUp.monitorPair >= 0) {
+            monitor.Open(rig.card, setUp.monitorPair, "monitor");
+        } else if (setUp.monitorPair == -1) {
+            monitor.Open(ownCard, 0, "headphones");
+        } else {
+            monitor.Release();
+        }
+    };
+    change(chosen);
+    Expect(mixer, setUp.level, setUp.headphones);
+    change([&ownCard](SoundOutput& monitor) { monitor.Open(ownCard, 0, "headphones"); });
+    Expect(mixer, true, true);
+    change(chosen);
+    Expect(mixer, setUp.level, setUp.headphones);
+}
+
+INSTANTIATE_TEST_SUITE_P(SetUps, MonitorControls,
+                         ::testing::Values(MonitorSetUp{"RearPairOfTheMainCard", 1, false, true},
+                                           MonitorSetUp{"TheMainOutputItself", 0, false, false},
+                                           MonitorSetUp{"None", -2, false, false},
+                                           MonitorSetUp{"ACardOfItsOwn", -1, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(MixerPanel, LevelsAndCurveAreStoredOncePerReleaseAndComeBackAtTheNextStart) {
     AppRig rig;
     CTevMixer& mixer = *rig.mixer;
