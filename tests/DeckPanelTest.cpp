@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -77,8 +78,40 @@ TEST(DeckPanel, AFileThatIsNoSoundIsRefusedAndTheDeckStaysEmpty) {
     rig.deck[1]->chooser()->setCurrentIndex(1);
     emit rig.deck[1]->chooser()->activated(1);
     AppRig::Settle(20);
-    EXPECT_EQ(rig.deck[1]->chooser()->currentText(), QString::fromStdString(rig.Path("good.wav")));
+    EXPECT_EQ(rig.deck[1]->chooser()->currentText(), QStringLiteral("good.wav"));
     EXPECT_TRUE(rig.deck[1]->playButton()->isEnabled());
+}
+
+// The chooser is two dozen characters wide: it names the file, not the start of its folders, and
+// keeps both ends of a long name; the whole path is its tool tip.
+TEST(DeckPanel, TheChooserNamesTheFileShortenedInTheMiddleWithItsPathAsTheTip) {
+    AppRig rig;
+    const QString longName = QStringLiteral(
+        "2026-12-07 Live at the Warehouse - Extended Club Mix (Remastered) final.wav");
+    const QString folders = QStringLiteral("Music/DJ Sets/Warehouse Nights/Extended Mixes");
+    ASSERT_TRUE(QDir(rig.dir.path()).mkpath(folders));
+    rig.MakeFile("short.wav", 200 * static_cast<int>(kChunkFrames), 0);
+    rig.MakeFile((folders + '/' + longName).toStdString(), 200 * static_cast<int>(kChunkFrames), 0);
+    QComboBox& chooser = *rig.deck[0]->chooser();
+    const int room =
+        chooser.fontMetrics().horizontalAdvance(QLatin1Char('x')) * chooser.minimumContentsLength();
+
+    rig.Browse(0, "short.wav");
+    EXPECT_EQ(chooser.currentText(), QStringLiteral("short.wav"));
+    EXPECT_EQ(chooser.toolTip(), QString::fromStdString(rig.Path("short.wav")));
+
+    rig.Browse(0, (folders + '/' + longName).toStdString());
+    const QString shown = chooser.currentText();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("2026-12-07")) &&
+                shown.endsWith(QStringLiteral(" final.wav")) && shown.contains(QChar(0x2026)))
+        << shown.toStdString();
+    EXPECT_LE(chooser.fontMetrics().horizontalAdvance(shown), room);
+    EXPECT_EQ(chooser.toolTip(), rig.dir.path() + '/' + folders + '/' + longName);
+    EXPECT_EQ(chooser.count(), 3 + Cd().DriveCount()) << "one entry for the loaded file";
+
+    chooser.setCurrentIndex(0);
+    emit chooser.activated(0);
+    EXPECT_EQ(chooser.toolTip(), QStringLiteral("select file or CD"));
 }
 
 TEST(DeckPanel, ALoadedFileShowsItsLengthFirstAndItsNameAndPlaysAtTheTempo) {
