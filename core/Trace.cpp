@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace tev {
 
@@ -19,11 +20,19 @@ void Trace(const char* text, int deck, const char* reason) noexcept {
     }
     char line[256];
     const char letter = deck == 0 ? 'A' : deck == 1 ? 'B' : '\0';
+    const char* tail = reason != nullptr ? reason : "";
     // One write per line, so that the lines of several threads do not interleave.
-    if (letter != '\0') {
-        std::snprintf(line, sizeof line, "%s%c%s\n", text, letter, reason != nullptr ? reason : "");
+    if (letter == '\0') {
+        std::snprintf(line, sizeof line, "%s%s\n", text, tail);
     } else {
-        std::snprintf(line, sizeof line, "%s%s\n", text, reason != nullptr ? reason : "");
+        // A text that ends in "Deck " names the deck itself; any other gets the deck after it,
+        // so that "Enter: PlayBackward" reads "Enter: PlayBackward : Deck A".
+        constexpr char kDeck[] = "Deck ";
+        const size_t length = std::strlen(text);
+        const bool namesDeck = length >= sizeof kDeck - 1 &&
+                               std::strcmp(text + length - (sizeof kDeck - 1), kDeck) == 0;
+        std::snprintf(line, sizeof line, "%s%s%c%s\n", text, namesDeck ? "" : " : Deck ", letter,
+                      tail);
     }
     std::fputs(line, stderr);
 }

@@ -8,7 +8,8 @@ namespace tev {
 // error. Never allocates, so the streaming handlers may trace on every notification.
 // [any thread but the audio thread]
 bool TraceEnabled() noexcept;
-// `text`, then the deck's letter when deck is 0 or 1, then `reason` when given.
+// `text`, then the deck when deck is 0 or 1 (its letter after a text ending in "Deck ",
+// else " : Deck A"), then `reason` when given.
 void Trace(const char* text, int deck = -1, const char* reason = nullptr) noexcept;
 
 }  // namespace tev

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +31,7 @@
 #include "decks/CTevEqualizer2.h"
 #include "decks/CTevSliderCtrl.h"
 #include "decks/CTevTrackNameIndicator.h"
+#include "decks/PanelLayout.h"
 #include "input/CdReader.h"
 #include "input/FileThreads.h"
 #include "output/CTevMixer.h"
@@ -212,43 +214,76 @@ void CTevAudioDlg::SampleCpuUsage() {
 
 void CTevAudioDlg::LayOutPanels() {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1280, 1024);
-    const int half = area.width() / 2;
-    const auto place = [&area](QWidget* panel, int left, int top) {
-        panel->move(area.left() + left, area.top() + top);
-    };
-    const auto width = [](const QWidget* panel) { return panel->frameGeometry().width(); };
-    const auto height = [](const QWidget* panel) { return panel->frameGeometry().height(); };
+    LayOutPanels(screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1280, 1024));
+}
 
+void CTevAudioDlg::LayOutPanels(const QRect& area) {
+    using namespace panel_layout;
     CTevMixer& mixer = *mixer_;
     if (mixer.isMaximized()) {
         mixer.showNormal();  // maximising the mixer asks for the layout, not a bigger mixer
     }
-    CTevDeck2* deck[kDeckCount] = {mixer.deck(0), mixer.deck(1)};
-    // Shown first: a window's frame, which the layout measures, exists once it is shown.
-    for (QWidget* panel :
-         {static_cast<QWidget*>(&mixer), static_cast<QWidget*>(deck[0]),
-          static_cast<QWidget*>(deck[1]), static_cast<QWidget*>(mixer.equalizerPanel(0)),
-          static_cast<QWidget*>(mixer.equalizerPanel(1)),
-          static_cast<QWidget*>(mixer.effectsPanel(0)),
-          static_cast<QWidget*>(mixer.effectsPanel(1)),
-          static_cast<QWidget*>(mixer.playListPanel()),
-          static_cast<QWidget*>(mixer.analyzerPanel())}) {
-        panel->show();
+    const std::array<QWidget*, kPanelCount> panels = {&mixer,
+                                                      mixer.deck(0),
+                                                      mixer.deck(1),
+                                                      mixer.equalizerPanel(0),
+                                                      mixer.equalizerPanel(1),
+                                                      mixer.effectsPanel(0),
+                                                      mixer.effectsPanel(1),
+                                                      mixer.playListPanel(),
+                                                      mixer.analyzerPanel()};
+    // Shown first: a window's frame, which the layout measures, exists once it is shown. A panel
+    // minimised for want of room on an earlier screen gets its chance again.
+    std::array<QSize, kPanelCount> sizes;
+    for (int i = 0; i < kPanelCount; ++i) {
+        if (i != kMixer && panels[i]->isMinimized()) {
+            panels[i]->showNormal();
+        } else {
+            panels[i]->show();
+        }
+        sizes[i] = panels[i]->frameGeometry().size();
     }
-    const int mixerWidth = width(&mixer);
-    place(&mixer, (area.width() - mixerWidth) / 2, 0);
-    place(deck[0], half - mixerWidth / 2 - width(deck[0]), 0);
-    place(deck[1], half + mixerWidth / 2, 0);
-    place(mixer.equalizerPanel(0),
-          half - width(mixer.effectsPanel(0)) - width(mixer.equalizerPanel(0)), height(deck[0]));
-    place(mixer.equalizerPanel(1), half + width(mixer.effectsPanel(1)), height(deck[1]));
-    place(mixer.effectsPanel(0), half - width(mixer.effectsPanel(0)), height(deck[0]));
-    place(mixer.effectsPanel(1), half, height(deck[1]));
-    // The bottom row sits on the bottom of the work area.
-    place(mixer.playListPanel(), half - width(mixer.playListPanel()),
-          area.height() - height(mixer.playListPanel()));
-    place(mixer.analyzerPanel(), half, area.height() - height(mixer.analyzerPanel()));
+    const Placement placement = Place(sizes, area);
+    QStringList minimised;
+    for (int i = 0; i < kPanelCount; ++i) {
+        panels[i]->move(placement.position[i]);
+        if (!placement.fits[i] && i != kMixer) {
+            // Out of the way rather than over another panel; the task bar brings it back.
+            panels[i]->showMinimized();
+            minimised.append(panels[i]->windowTitle());
+        }
+    }
+    if (placement.misfits == 0) {
+        return;
+    }
+    const QSize needed = ClassicSize(sizes);
+    QString text = QStringLiteral(
+                       "Not every panel fits on this screen (%1x%2 free; all of them "
+                       "need %3x%4).")
+                       .arg(area.width())
+                       .arg(area.height())
+                       .arg(needed.width())
+                       .arg(needed.height());
+    if (!placement.fits[kMixer]) {
+        text += QStringLiteral(" The Mixer reaches beyond the screen.");
+    }
+    if (!minimised.isEmpty()) {
+        text += QStringLiteral(
+                    " Minimised rather than covering another panel (open %1 from the "
+                    "task bar): %2.")
+                    .arg(minimised.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"),
+                         minimised.join(QStringLiteral(", ")));
+    }
+    std::fprintf(stderr, "TevAudio: %s\n", text.toLocal8Bit().constData());
+    if (tellUser_) {
+        tellUser_(text);
+    } else {
+        // Not modal: the program starts meanwhile, and scripts that drive it are not held up.
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tev Audio"), text,
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->show();
+    }
 }
 
 void CTevAudioDlg::OnClose() {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QRect>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -34,7 +35,6 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     // Creates the panels, starts the long-lived threads, loads the command line's files and
     // lays the panels out; false when the program cannot run.
     bool OnInitDialog();
-    // Sound files named on the command line: each is loaded into Deck A in turn.
     // The files named on the command line, as bytes; each is loaded into Deck A in turn.
     void SetCommandLineFiles(std::vector<std::string> files) {
         commandLineFiles_ = std::move(files);
@@ -44,9 +44,14 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     // Whether OnInitDialog starts the thread that polls the keyboard every 15 ms (it does by
     // default); off where the polls are made one by one (PollKeyboard).
     void SetKeyboardPolled(bool polled) { keyboardPolled_ = polled; }
-    // Places every panel: the mixer centred at the top between the decks, effects and equalizers
-    // below the decks, the play list and the analyzer at the bottom, meeting at the centre.
+    // Places every panel on the primary screen's work area: the mixer centred at the top between
+    // the decks, effects and equalizers below the decks, the play list and the analyzer at the
+    // bottom, meeting at the centre; on a screen too small for that, as panel_layout::Place
+    // finds room. Panels never cover each other: one without room is minimised and the user
+    // told which, and what screen would hold them all.
     void LayOutPanels();
+    // The same on any part of the desktop.
+    void LayOutPanels(const QRect& area);
     void EndDialog(int result);
 
     LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -170,6 +171,11 @@ CTevDeck2::CTevDeck2(QWidget* parent) : QDialog(parent) {
         connect(&timers_[id], &QTimer::timeout, this, [this, id] { OnTimer(id); });
     }
     connect(chooser_, &QComboBox::activated, this, [this] { OnChooserSelection(); });
+    // An entry that names a file shows the file's name; the closed chooser tells its full path.
+    connect(chooser_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const QString path = chooser_->itemData(index, Qt::ToolTipRole).toString();
+        chooser_->setToolTip(path.isEmpty() ? QStringLiteral("select file or CD") : path);
+    });
     connect(play_, &QPushButton::clicked, this, [this] { PlayPause(false); });
     connect(next_, &QPushButton::clicked, this,
             [this] { SendAppMessage(hMixerWnd, WM_NEXT_TRACK, WPARAM(deck_)); });
@@ -268,7 +274,12 @@ void CTevDeck2::FillChooser() {
     for (int i = 0; i < cd.DriveCount(); ++i) {
         const std::string name = cd.DriveNameAt(i);
         if (name != "Image Recorder") {
-            chooser_->addItem(QString::fromStdString(name), static_cast<uint32_t>(i));
+            const QString shown = ShownPath(name);
+            if (IsCdImage(name)) {
+                AddFileEntry(shown, static_cast<uint32_t>(i));
+            } else {
+                chooser_->addItem(shown, static_cast<uint32_t>(i));
+            }
         }
     }
     chooser_->setCurrentIndex(kChooserNothing);
@@ -318,7 +329,6 @@ void CTevDeck2::Browse() {
             }
         } else if (LoadFile(first)) {
             SendAppMessage(hMixerWnd, WM_TRACK_LOADED, WPARAM(deck_), 0);
-            comboText_ = paths.front();
         } else {
             tellUser_(QStringLiteral("File Not Recognized: %1 %2")
                           .arg(paths.front(), QString::fromStdString(WhyNotPlayable(first))));
@@ -373,7 +383,6 @@ bool CTevDeck2::LoadCdImage(const std::string& cuePath) {
 }
 
 bool CTevDeck2::LoadCdDrive(int drive) {
-    const QString name = ShownPath(Cd().DriveNameAt(drive));
     FillChooser();
     // The drives follow the two fixed entries, whose item data may equal a drive's index.
     int entry = -1;
@@ -388,7 +397,7 @@ bool CTevDeck2::LoadCdDrive(int drive) {
         return false;
     }
     chooser_->setCurrentIndex(entry);
-    comboText_ = name;
+    comboText_ = chooser_->currentText();
     StartTimer(kTimerDiscLength, 2000);
     SendAppMessage(hMixerWnd, WM_TRACK_LOADED, WPARAM(deck_), 1);
     for (int track = 2; track <= transport_.cdTrackCount(); ++track) {
@@ -412,10 +421,20 @@ void CTevDeck2::ShowLoadedFile(const std::string& path) {
             chooser_->removeItem(i);
         }
     }
-    const QString entry = ShownPath(path);
-    chooser_->addItem(entry, kLoadedFileEntry);
+    AddFileEntry(ShownPath(path), kLoadedFileEntry);
     chooser_->setCurrentIndex(chooser_->count() - 1);
-    comboText_ = entry;
+    comboText_ = chooser_->currentText();
+}
+
+void CTevDeck2::AddFileEntry(const QString& path, uint32_t data) {
+    // A folder path says little in a chooser two dozen characters wide: the file's name does,
+    // and a long one keeps its start and its end.
+    const int width = chooser_->fontMetrics().horizontalAdvance(QLatin1Char('x')) *
+                      chooser_->minimumContentsLength();
+    chooser_->addItem(
+        chooser_->fontMetrics().elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, width),
+        data);
+    chooser_->setItemData(chooser_->count() - 1, path, Qt::ToolTipRole);
 }
 
 // ---- Display from play ----

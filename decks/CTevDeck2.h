@@ -178,6 +178,8 @@ class CTevDeck2 : public QDialog, public MessageReceiver, private DeckDisplay {
     void TellCdProblem(const QString& drive);
     // Names a loaded file in the chooser.
     void ShowLoadedFile(const std::string& path);
+    // Adds a chooser entry showing the file's name, its path as the entry's tool tip.
+    void AddFileEntry(const QString& path, uint32_t data);
     void StartTimer(int id, int milliseconds);
     void StopTimer(int id);
     void OnCueClicked(bool checked);

@@ -185,7 +185,10 @@ void CTevMixer::BuildControls() {
     cueMark_ = MakeSlider(Qt::Horizontal, -kFaderRange, kFaderRange, mainBox);
     faderCueing_ = new QCheckBox(QStringLiteral("Enabled"), mainBox);
     mainGrid->addWidget(mainCrossFader_, 0, 0, 1, 3);
-    mainGrid->addWidget(new QLabel(QStringLiteral("Cue Mark"), mainBox), 1, 0);
+    // On two lines beside its slider, so that the mixer is no wider for its caption.
+    auto* cueMarkLabel = new QLabel(QStringLiteral("Cross Fader Cue Mark"), mainBox);
+    cueMarkLabel->setWordWrap(true);
+    mainGrid->addWidget(cueMarkLabel, 1, 0);
     mainGrid->addWidget(cueMark_, 1, 1);
     auto* cueingBox = new QGroupBox(QStringLiteral("Fader Cueing"), mainBox);
     (new QVBoxLayout(cueingBox))->addWidget(faderCueing_);
@@ -353,18 +356,7 @@ void CTevMixer::SetUpOutputs(bool reportFailures) {
         }
     }
     engine_->ResumeAfterDeviceChange();
-    // Each level acts on its output's own volume lines; one card serving both has one set of
-    // lines, which the main level owns.
-    const bool sameCard = monitor_.HasDevice() && main_.HasDevice() &&
-                          devices_->monitorDevice() == devices_->mainDevice();
-    const bool monitorOwn = monitor_.HasDevice() && !sameCard;
-    monitorLevel_.SetEnabled(monitorOwn);
-    monitorLevelSlider_->setEnabled(monitorOwn);
-    monitorLevel_.Set(monitorOwn ? monitor_.GetSpeakersVolume() : 0.0);
-    if (monitorOwn) {
-        monitor_.SetWaveVolume(monitorLevel_.Get());
-    }
-    monitorLevelSlider_->setValue(LevelPosition(monitorLevel_.Get()));
+    EnableMonitorControls();
     mainLevel_.SetEnabled(main_.HasDevice());
     mainLevelSlider_->setEnabled(main_.HasDevice());
     mainLevel_.Set(main_.HasDevice() ? main_.GetSpeakersVolume() : 0.0);
@@ -376,6 +368,33 @@ void CTevMixer::SetUpOutputs(bool reportFailures) {
     ShowOutputs();
     if (reportFailures && !problems.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("Tev Audio"), problems.trimmed());
+    }
+}
+
+void CTevMixer::EnableMonitorControls() {
+    const DeckBufferDevice* monitor = monitor_.deckDevice();
+    const DeckBufferDevice* main = main_.deckDevice();
+    // Each level acts on its output's own volume lines; one card serving both (split, or both
+    // outputs on the same card) has one set of lines, which the main level owns.
+    const bool ownCard = monitor != nullptr && (main == nullptr || monitor->card() != main->card());
+    monitorLevel_.SetEnabled(ownCard);
+    monitorLevelSlider_->setEnabled(ownCard);
+    monitorLevel_.Set(ownCard ? monitor_.GetSpeakersVolume() : 0.0);
+    if (ownCard) {
+        monitor_.SetWaveVolume(monitorLevel_.Get());
+    }
+    monitorLevelSlider_->setValue(LevelPosition(monitorLevel_.Get()));
+    // The monitor's cross fader and balances shape what the headphones hear: nothing to shape
+    // without a monitor output, or when it plays on the main output's own speakers. The rear
+    // pair of a split card is headphones of their own.
+    const bool ownOutput =
+        ownCard || (monitor != nullptr && monitor->rearPair() != main->rearPair());
+    engine_->monitorCrossFader.SetEnabled(ownOutput);
+    for (QWidget* control :
+         {static_cast<QWidget*>(monitorCrossFader_), static_cast<QWidget*>(monitorBalance_[0]),
+          static_cast<QWidget*>(monitorBalance_[1]), static_cast<QWidget*>(monitorBalanceReset_),
+          static_cast<QWidget*>(leftRight_)}) {
+        control->setEnabled(ownOutput);
     }
 }
 

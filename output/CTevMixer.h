@@ -53,6 +53,9 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
 
     // Opens the devices of the last confirmed choice in the two outputs.
     void SetUpOutputs(bool reportFailures);
+    // After the outputs changed: the monitor level only where the monitor has a card of its
+    // own, the monitor cross fader and balances only where it has speakers of its own.
+    void EnableMonitorControls();
     // The options dialog, shown; the outputs follow the choice on OK.
     void ShowOptions();
 

@@ -22,8 +22,10 @@ void CTevMixer::OnKeyPressed(char key) {
         case 'B':
         case 'N':
             if (ctrl) {
-                engine_->monitorCrossFader.Nudge(step(key == 'N', 0.005, 0.1));
-                PostAppMessage(hMainWnd, WM_SYNC_MONITOR_CROSS_FADER);
+                if (engine_->monitorCrossFader.enabled()) {
+                    engine_->monitorCrossFader.Nudge(step(key == 'N', 0.005, 0.1));
+                    PostAppMessage(hMainWnd, WM_SYNC_MONITOR_CROSS_FADER);
+                }
             } else {
                 engine_->mainCrossFader.Nudge(step(key == 'N', 0.005, 0.1));
                 PostAppMessage(hMainWnd, WM_SYNC_MAIN_CROSS_FADER);

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -77,8 +78,40 @@ TEST(DeckPanel, AFileThatIsNoSoundIsRefusedAndTheDeckStaysEmpty) {
     rig.deck[1]->chooser()->setCurrentIndex(1);
     emit rig.deck[1]->chooser()->activated(1);
     AppRig::Settle(20);
-    EXPECT_EQ(rig.deck[1]->chooser()->currentText(), QString::fromStdString(rig.Path("good.wav")));
+    EXPECT_EQ(rig.deck[1]->chooser()->currentText(), QStringLiteral("good.wav"));
     EXPECT_TRUE(rig.deck[1]->playButton()->isEnabled());
+}
+
+// The chooser is two dozen characters wide: it names the file, not the start of its folders, and
+// keeps both ends of a long name; the whole path is its tool tip.
+TEST(DeckPanel, TheChooserNamesTheFileShortenedInTheMiddleWithItsPathAsTheTip) {
+    AppRig rig;
+    const QString longName = QStringLiteral(
+        "2026-12-07 Live at the Warehouse - Extended Club Mix (Remastered) final.wav");
+    const QString folders = QStringLiteral("Music/DJ Sets/Warehouse Nights/Extended Mixes");
+    ASSERT_TRUE(QDir(rig.dir.path()).mkpath(folders));
+    rig.MakeFile("short.wav", 200 * static_cast<int>(kChunkFrames), 0);
+    rig.MakeFile((folders + '/' + longName).toStdString(), 200 * static_cast<int>(kChunkFrames), 0);
+    QComboBox& chooser = *rig.deck[0]->chooser();
+    const int room =
+        chooser.fontMetrics().horizontalAdvance(QLatin1Char('x')) * chooser.minimumContentsLength();
+
+    rig.Browse(0, "short.wav");
+    EXPECT_EQ(chooser.currentText(), QStringLiteral("short.wav"));
+    EXPECT_EQ(chooser.toolTip(), QString::fromStdString(rig.Path("short.wav")));
+
+    rig.Browse(0, (folders + '/' + longName).toStdString());
+    const QString shown = chooser.currentText();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("2026-12-07")) &&
+                shown.endsWith(QStringLiteral(" final.wav")) && shown.contains(QChar(0x2026)))
+        << shown.toStdString();
+    EXPECT_LE(chooser.fontMetrics().horizontalAdvance(shown), room);
+    EXPECT_EQ(chooser.toolTip(), rig.dir.path() + '/' + folders + '/' + longName);
+    EXPECT_EQ(chooser.count(), 3 + Cd().DriveCount()) << "one entry for the loaded file";
+
+    chooser.setCurrentIndex(0);
+    emit chooser.activated(0);
+    EXPECT_EQ(chooser.toolTip(), QStringLiteral("select file or CD"));
 }
 
 TEST(DeckPanel, ALoadedFileShowsItsLengthFirstAndItsNameAndPlaysAtTheTempo) {
@@ -326,6 +359,71 @@ TEST(MixerPanel, SlidersSetTheMixingValuesAndBalances) {
     EXPECT_EQ(monitor.deck(0).forwardBuffer->GetPan(), 0);
     EXPECT_EQ(monitor.deck(1).forwardBuffer->GetPan(), 0);
 }
+
+namespace {
+
+struct MonitorSetUp {
+    const char* name;
+    int monitorPair;  // of the main output's card; -1: a card of its own, -2: no monitor
+    bool level;       // the monitor level: only with volume lines of its own
+    bool headphones;  // the monitor cross fader and balances: only with speakers of their own
+};
+
+void PrintTo(const MonitorSetUp& setUp, std::ostream* out) {
+    *out << setUp.name;
+}
+
+class MonitorControls : public ::testing::TestWithParam<MonitorSetUp> {
+  protected:
+    void Expect(const CTevMixer& mixer, bool level, bool headphones) {
+        EXPECT_EQ(mixer.monitorLevelSlider()->isEnabled(), level);
+        for (QWidget* control : {static_cast<QWidget*>(mixer.monitorCrossFader()),
+                                 static_cast<QWidget*>(mixer.monitorBalance(0)),
+                                 static_cast<QWidget*>(mixer.monitorBalance(1)),
+                                 static_cast<QWidget*>(mixer.monitorBalanceReset()),
+                                 static_cast<QWidget*>(mixer.leftRightButton())}) {
+            EXPECT_EQ(control->isEnabled(), headphones) << control->metaObject()->className();
+        }
+    }
+};
+
+}  // namespace
+
+// The monitor's controls follow the outputs' set-up, there and back again.
+TEST_P(MonitorControls, FollowWhatTheMonitorOutputPlaysOn) {
+    const MonitorSetUp& setUp = GetParam();
+    AppRig rig;
+    CTevMixer& mixer = *rig.mixer;
+    const auto change = [&mixer](const std::function<void(SoundOutput&)>& open) {
+        mixer.engine().SuspendForDeviceChange();
+        open(mixer.monitorOutput());
+        mixer.engine().ResumeAfterDeviceChange();
+        mixer.EnableMonitorControls();
+    };
+    const auto ownCard = std::make_shared<ManualClockCard>(2);
+    const auto chosen = [&](SoundOutput& monitor) {
+        if (setUp.monitorPair >= 0) {
+            monitor.Open(rig.card, setUp.monitorPair, "monitor");
+        } else if (setUp.monitorPair == -1) {
+            monitor.Open(ownCard, 0, "headphones");
+        } else {
+            monitor.Release();
+        }
+    };
+    change(chosen);
+    Expect(mixer, setUp.level, setUp.headphones);
+    change([&ownCard](SoundOutput& monitor) { monitor.Open(ownCard, 0, "headphones"); });
+    Expect(mixer, true, true);
+    change(chosen);
+    Expect(mixer, setUp.level, setUp.headphones);
+}
+
+INSTANTIATE_TEST_SUITE_P(SetUps, MonitorControls,
+                         ::testing::Values(MonitorSetUp{"RearPairOfTheMainCard", 1, false, true},
+                                           MonitorSetUp{"TheMainOutputItself", 0, false, false},
+                                           MonitorSetUp{"None", -2, false, false},
+                                           MonitorSetUp{"ACardOfItsOwn", -1, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MixerPanel, LevelsAndCurveAreStoredOncePerReleaseAndComeBackAtTheNextStart) {
     AppRig rig;

@@ -194,6 +194,18 @@ TEST_F(Keys, CtrlDAndUDoNothingWhileTheMonitorSharesTheMainLevel) {
     EXPECT_EQ(rig.mixer->monitorLevelSlider()->value(), monitor);
 }
 
+// Nor does the monitor's cross fader move where the monitor plays on the main speakers.
+TEST_F(Keys, CtrlBAndNDoNothingWhileTheMonitorPlaysOnTheMainSpeakers) {
+    rig.mixer->monitorOutput().Open(rig.card, 0, "monitor");
+    rig.mixer->EnableMonitorControls();
+    const double monitor = kMonitorFader(*rig.mixer);
+    Press(rig.mixer, Qt::Key_N, kCtrl);
+    Poll(20);
+    Release(rig.mixer, Qt::Key_N);
+    EXPECT_EQ(kMonitorFader(*rig.mixer), monitor);
+    EXPECT_EQ(kMainFader(*rig.mixer), -1.0) << "nor the main one";
+}
+
 // The tempo keys set the deck's rate: its numbered frames go by faster, and the slider and the
 // label show the tempo.
 TEST_F(Keys, TheTempoKeysChangeThePitchAndTheSliderFollows) {

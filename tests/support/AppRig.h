@@ -47,6 +47,7 @@ class AppRig {
         mixer->SetExitConfirmation([this] { return confirmExit; });
         mixer->mainOutput().Open(card, 0, "main");
         mixer->monitorOutput().Open(card, 1, "monitor");
+        mixer->EnableMonitorControls();
         deck[0] = mixer->deck(0);
         deck[1] = mixer->deck(1);
         Settle();
