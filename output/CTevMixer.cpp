@@ -242,18 +242,19 @@ void CTevMixer::BuildControls() {
     optionsRow->addWidget(outputsText_, 1);
     layout->addWidget(options);
 
-    auto* statusRow = new QHBoxLayout();
-    statusLine_ = new QLabel(this);
+    // Beside the outputs it concerns, in two lines as they are, and with no say in the row's
+    // height, so that the mixer grows no taller than the outputs' text makes it.
+    statusLine_ = new QLabel(options);
+    statusLine_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
     statusLine_->setToolTip(QStringLiteral(
         "The processor's load, and how often a sound device ran dry (a dropout is heard as a "
         "click or a gap)"));
-    aboutButton_ = new QToolButton(this);
+    aboutButton_ = new QToolButton(options);
     aboutButton_->setText(QStringLiteral("?"));
     aboutButton_->setToolTip(QStringLiteral("About TevAudio... (F1)"));
     aboutButton_->setFocusPolicy(Qt::NoFocus);
-    statusRow->addWidget(statusLine_, 1);
-    statusRow->addWidget(aboutButton_);
-    layout->addLayout(statusRow);
+    optionsRow->addWidget(statusLine_);
+    optionsRow->addWidget(aboutButton_, 0, Qt::AlignTop);
     ShowStatus(0.0, 0);
     connect(aboutButton_, &QToolButton::clicked, this, &CTevMixer::ShowAboutBox);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -897,7 +898,7 @@ void CTevMixer::ShowStatus(double cpuPercent, uint64_t dropouts) {
     shownDropouts_ = dropouts;
     const QString dropoutsText =
         dropouts == 1 ? QStringLiteral("1 dropout") : QStringLiteral("%1 dropouts").arg(dropouts);
-    statusLine_->setText(QStringLiteral("CPU %1 %   %2").arg(load).arg(dropoutsText));
+    statusLine_->setText(QStringLiteral("CPU %1 %\n%2").arg(load).arg(dropoutsText));
     QPalette palette = this->palette();
     if (statusWarns_) {
         palette.setColor(QPalette::WindowText, QColor(0xd0, 0x20, 0x20));

@@ -260,12 +260,12 @@ TEST(MixerChrome, TheStatusLineShowsLoadAndDropoutsAndWarnsOfTrouble) {
         bool warns;
     };
     const Step steps[] = {
-        {37.8, 0, "CPU 37 %   0 dropouts", false},
-        {12.0, 1, "CPU 12 %   1 dropout", true},   // a new dropout
-        {12.0, 1, "CPU 12 %   1 dropout", false},  // none since
-        {79.9, 1, "CPU 79 %   1 dropout", false},
-        {80.0, 1, "CPU 80 %   1 dropout", true},  // a high load
-        {5.0, 7, "CPU 5 %   7 dropouts", true},
+        {37.8, 0, "CPU 37 %\n0 dropouts", false},
+        {12.0, 1, "CPU 12 %\n1 dropout", true},   // a new dropout
+        {12.0, 1, "CPU 12 %\n1 dropout", false},  // none since
+        {79.9, 1, "CPU 79 %\n1 dropout", false},
+        {80.0, 1, "CPU 80 %\n1 dropout", true},  // a high load
+        {5.0, 7, "CPU 5 %\n7 dropouts", true},
     };
     for (const Step& step : steps) {
         mixer.ShowStatus(step.load, step.dropouts);
