@@ -151,18 +151,8 @@ bool CTevAudioDlg::OnInitDialog() {
     }
     LayOutPanels();
     if (!problems.isEmpty()) {
-        const QString text =
-            QStringLiteral("File Not Recognized: %1").arg(problems.join(QStringLiteral("; ")));
-        std::fprintf(stderr, "TevAudio: %s\n", text.toLocal8Bit().constData());
-        if (tellUser_) {
-            tellUser_(text);
-        } else {
-            // Told without a loop of its own, so that the start-up goes on to the panels.
-            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tev Audio"), text,
-                                        QMessageBox::Ok, this);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->open();
-        }
+        TellUser(
+            QStringLiteral("File Not Recognized: %1").arg(problems.join(QStringLiteral("; "))));
     }
 
     if (CTevTipOfTheDay::ShouldShowAtStart()) {
@@ -274,16 +264,21 @@ void CTevAudioDlg::LayOutPanels(const QRect& area) {
                     .arg(minimised.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"),
                          minimised.join(QStringLiteral(", ")));
     }
+    TellUser(text);
+}
+
+void CTevAudioDlg::TellUser(const QString& text) {
     std::fprintf(stderr, "TevAudio: %s\n", text.toLocal8Bit().constData());
     if (tellUser_) {
         tellUser_(text);
-    } else {
-        // Not modal: the program starts meanwhile, and scripts that drive it are not held up.
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tev Audio"), text,
-                                    QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->show();
+        return;
     }
+    // Without a loop of its own: the start-up goes on to the panels, and scripts that drive the
+    // program are not held up.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tev Audio"), text,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void CTevAudioDlg::OnClose() {

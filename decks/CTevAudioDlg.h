@@ -68,6 +68,8 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
 
   private:
     void OnClose();
+    // On standard error, and to the message sink or in a message box that does not wait.
+    void TellUser(const QString& text);
 
     std::unique_ptr<CTevMixer> mixer_;
     QEventLoop* loop_ = nullptr;
