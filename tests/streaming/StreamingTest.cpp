@@ -440,7 +440,10 @@ TEST_P(EndOfTrack, PlayStopsAtTheLastSampleWithNothingAfterIt) {
         ASSERT_EQ(Sample(out, f, 0), 0.0) << "heard after the end, frame " << f;
     }
     EXPECT_EQ(rig.nestedStops, 0) << "a stop ran inside another handler";
-    EXPECT_LT(rig.longestHandler, std::chrono::milliseconds(250));
+    // No handler waits out the end (a reader, a stop inside another handler): that takes
+    // seconds. The bound leaves room for a sanitizer build on a busy machine, where an ordinary
+    // handler has been seen to take a third of a second.
+    EXPECT_LT(rig.longestHandler, std::chrono::milliseconds(1000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, EndOfTrack,
