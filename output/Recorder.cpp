@@ -1,6 +1,7 @@
 #include "output/Recorder.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -332,15 +333,23 @@ class Encoder {
         if (sink_.err != 0 || fmt_->pb->error < 0) {
             return Fail(fmt_->pb->error < 0 ? fmt_->pb->error : AVERROR(sink_.err));
         }
+        // Writing on into a file whose folder was deleted loses it all when it is closed.
+        struct stat named {};
+        struct stat open {};
+        if (stat(path_.c_str(), &named) != 0 || fstat(sink_.fd, &open) != 0 ||
+            named.st_ino != open.st_ino || named.st_dev != open.st_dev) {
+            return Fail(AVERROR(ENOENT));
+        }
         sink_.good = sink_.size;
         landed_ = pending_;
         return true;
     }
 
-    // Flushes the encoder (unless writing failed) and finalises the file.
-    void Finish() {
+    // Flushes the encoder (unless writing failed) and finalises the file; false when writing
+    // failed, now or before.
+    bool Finish() {
         if (fmt_ == nullptr || !headerWritten_) {
-            return;
+            return sink_.err == 0;
         }
         if (sink_.err == 0) {
             if (filled_ > 0) {
@@ -353,6 +362,9 @@ class Encoder {
         }
         av_write_trailer(fmt_);
         avio_flush(fmt_->pb);
+        if (sink_.err == 0 && fmt_->pb->error < 0) {
+            Fail(fmt_->pb->error);
+        }
         if (sink_.err != 0) {
             if (info_->format == RecordingFormat::Wav) {
                 FixWavHeader(sink_.fd, sink_.good);
@@ -361,12 +373,14 @@ class Encoder {
             }
         }
         headerWritten_ = false;
+        return sink_.err == 0;
     }
 
+    bool created() const { return !path_.empty(); }
     uint64_t landed() const { return landed_; }
     uint64_t added() const { return added_; }
     uint32_t rate() const { return rate_; }
-    const std::string& errorText() const { return errorText_; }
+    int errorCode() const { return sink_.err; }
 
   private:
     bool Send(AVFrame* frame) {
@@ -403,7 +417,6 @@ class Encoder {
                 // Best effort, as in FileSink::Write.
             }
         }
-        errorText_ = ErrorText(sink_.err);
         return false;
     }
 
@@ -435,7 +448,6 @@ class Encoder {
     AVPacket* packet_ = nullptr;
     FileSink sink_;
     std::string path_;
-    std::string errorText_;
     bool headerWritten_ = false;
     int frameSize_ = 0;
     int filled_ = 0;
@@ -578,8 +590,11 @@ class Recorder::Writer {
                 break;
             }
         }
-        encoder_->Finish();
+        const bool finished = encoder_->Finish();
         const std::lock_guard lock(mutex_);
+        if (!finished && status_.error.empty()) {
+            status_.error = ErrorMessage(encoder_->errorCode());
+        }
         status_.recording = false;
         status_.framesWritten = encoder_->landed();
     }
@@ -605,11 +620,11 @@ class Recorder::Writer {
             }
             tap_.Pop(batch_.data(), n);
             if (!encoder_->Add(batch_.data(), n)) {
-                return Fail(encoder_->errorText());
+                return Fail(encoder_->errorCode());
             }
         }
         if (!encoder_->Checkpoint()) {
-            return Fail(encoder_->errorText());
+            return Fail(encoder_->errorCode());
         }
         const std::lock_guard lock(mutex_);
         status_.framesWritten = encoder_->landed();
@@ -634,21 +649,26 @@ class Recorder::Writer {
         const bool written = file != nullptr && std::fputs((line + "\n").c_str(), file) >= 0;
         const int err = errno;
         if (file != nullptr && std::fclose(file) != 0) {
-            return Fail(ErrorText(errno));
+            return Fail(errno);
         }
         if (!written) {
-            return Fail(ErrorText(err));
+            return Fail(err);
         }
         const std::lock_guard lock(mutex_);
         ++status_.gaps;
         return true;
     }
 
-    bool Fail(const std::string& reason) {
+    bool Fail(int err) {
         const std::lock_guard lock(mutex_);
-        status_.error = "Recording stopped: " + reason + " (" + path_ +
-                        "). What was recorded until then is kept.";
+        status_.error = ErrorMessage(err);
         return false;
+    }
+
+    std::string ErrorMessage(int err) const {
+        // A deleted folder takes the file with it.
+        return "Recording stopped: " + ErrorText(err) + " (" + path_ + ")." +
+               (err == ENOENT ? "" : " What was recorded until then is kept.");
     }
 
     static constexpr uint64_t kBatchFrames = 4096;
@@ -692,8 +712,11 @@ bool Recorder::Start(SoundDevice* device, const std::string& folder, RecordingFo
     const std::string path = UniquePath(folder, format);
     auto encoder = std::make_unique<Encoder>();
     if (!encoder->Open(path, format, rate, error)) {
+        const bool created = encoder->created();
         encoder.reset();
-        std::filesystem::remove(path, ec);  // an empty or header-only file is worth nothing
+        if (created) {
+            std::filesystem::remove(path, ec);  // a file without a header is worth nothing
+        }
         return false;
     }
     folder_ = folder;

@@ -71,17 +71,21 @@ struct Scene {
     std::vector<int16_t> monitor;  // last pair
 };
 
-// Waits until the writer has taken everything from the FIFO, or has stopped on an error.
-void WaitWritten(Recorder& recorder) {
+// Waits until the recording's status meets `done`; fails after a long while rather than hang.
+template <class Predicate>
+void WaitUntil(Recorder& recorder, Predicate done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    for (;;) {
-        const RecordingStatus status = recorder.Status();
-        if (status.framesPending == 0 || !status.error.empty()) {
-            return;
-        }
-        ASSERT_LT(std::chrono::steady_clock::now(), end) << "the writer does not drain";
+    while (!done(recorder.Status())) {
+        ASSERT_LT(std::chrono::steady_clock::now(), end) << "the writer does not get there";
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+// Waits until the writer has taken everything from the FIFO, or has stopped on an error.
+void WaitWritten(Recorder& recorder) {
+    WaitUntil(recorder, [](const RecordingStatus& status) {
+        return status.framesPending == 0 || !status.error.empty();
+    });
 }
 
 std::vector<std::string> Lines(const std::string& path) {
@@ -289,6 +293,51 @@ TEST(Recorder, ADeviceChangeResumesOnTheNewDeviceAfterAMarkedGap) {
     EXPECT_EQ(b.rate, 48000);
     EXPECT_TRUE(b.samples == third.heard);
     EXPECT_FALSE(std::filesystem::exists(next.path + ".gaps.txt"));
+}
+
+// Two cards with audio threads of their own: the tap passes from one thread to the other while
+// both run, and the writer drains it all along.
+TEST(Recorder, TheTapPassesBetweenRunningAudioThreads) {
+    test::TempDir dir;
+    auto first = std::make_unique<NullCard>(2);
+    NullCard second(2);
+    Recorder recorder;
+    std::string error;
+    ASSERT_TRUE(recorder.Start(first->Output(0), dir.path, RecordingFormat::Flac, error)) << error;
+    WaitUntil(recorder, [](const RecordingStatus& s) { return s.framesWritten > 10000; });
+    recorder.FollowDevice(second.Output(0));
+    first.reset();
+    const uint64_t before = recorder.Status().framesWritten;
+    WaitUntil(recorder,
+              [before](const RecordingStatus& s) { return s.framesWritten > before + 10000; });
+    recorder.Stop();
+    const RecordingStatus status = recorder.Status();
+    EXPECT_EQ(status.error, "");
+    EXPECT_EQ(status.gaps, 1);
+    const auto lines = Lines(status.path + ".gaps.txt");
+    ASSERT_EQ(lines.size(), 1U);
+    EXPECT_NE(lines[0].find("changed device"), std::string::npos) << lines[0];
+    const Decoded file = Decode(status.path);
+    ASSERT_TRUE(file.opened);
+    EXPECT_EQ(file.frames(), status.framesWritten);
+}
+
+// The folder deleted under a recording: it stops and says so.
+TEST(Recorder, AFolderThatVanishesStopsTheRecordingWithAMessage) {
+    test::TempDir dir;
+    Scene scene;
+    Recorder recorder;
+    std::string error;
+    const std::string folder = dir.path + "/sets";
+    ASSERT_TRUE(recorder.Start(scene.main(), folder, RecordingFormat::Flac, error)) << error;
+    scene.Render(10000);
+    WaitWritten(recorder);
+    std::filesystem::remove_all(folder);
+    scene.Render(10000);
+    WaitUntil(recorder, [](const RecordingStatus& s) { return !s.error.empty(); });
+    const RecordingStatus status = recorder.Status();
+    EXPECT_FALSE(status.recording);
+    EXPECT_EQ(status.error, "Recording stopped: the folder is gone (" + status.path + ").");
 }
 
 // What cannot start says why, and leaves nothing behind.
