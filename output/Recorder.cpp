@@ -701,6 +701,10 @@ bool Recorder::Start(SoundDevice* device, const std::string& folder, RecordingFo
         error = "There is no main output to record: choose one in Options.";
         return false;
     }
+    if (folder.empty()) {
+        error = "No folder is chosen for recordings.";
+        return false;
+    }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec || !std::filesystem::is_directory(folder)) {

@@ -62,7 +62,8 @@ class Recorder {
     Recorder& operator=(const Recorder&) = delete;
 
     // Starts a new file named by the present time in `folder` (made if missing), recording
-    // `device` from its next block. False, with the reason in `error`, when it cannot.
+    // `device` from its next block; a recording under way is finished first. False, with the
+    // reason in `error`, when it cannot.
     bool Start(SoundDevice* device, const std::string& folder, RecordingFormat format,
                std::string& error);
     // Finishes the file. Nothing happens when not recording.

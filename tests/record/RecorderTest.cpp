@@ -351,6 +351,8 @@ TEST(Recorder, AStartThatCannotBeMadeSaysWhy) {
     EXPECT_NE(error.find("Cannot record into " + dir.path + "/file"), std::string::npos) << error;
     EXPECT_FALSE(recorder.Start(scene.main(), dir.path + "/file/sub", RecordingFormat::Wav, error));
     EXPECT_NE(error.find("Cannot record into"), std::string::npos) << error;
+    EXPECT_FALSE(recorder.Start(scene.main(), "", RecordingFormat::Wav, error));
+    EXPECT_EQ(error, "No folder is chosen for recordings.");
     EXPECT_FALSE(recorder.Start(nullptr, dir.path, RecordingFormat::Wav, error));
     EXPECT_NE(error.find("no main output"), std::string::npos) << error;
     EXPECT_FALSE(recorder.Status().recording);
