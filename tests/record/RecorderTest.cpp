@@ -25,13 +25,15 @@ using tev::test::Decoded;
 
 namespace {
 
-// A four-channel card whose main pair plays two loud noises (their sum clips) and whose monitor
-// pair plays a third; every run of it renders the same samples.
+// A four-channel card whose main pair (the front, or the rear) plays two loud noises (their sum
+// clips) and whose monitor pair plays a third; every run of it renders the same samples.
 struct Scene {
-    explicit Scene(uint32_t rate = 44100, int channels = 4)
-        : card(std::make_shared<ManualClockCard>(channels, rate)) {
+    explicit Scene(uint32_t rate = 44100, int channels = 4, int mainPair = 0)
+        : card(std::make_shared<ManualClockCard>(channels, rate)),
+          mainPair(mainPair),
+          monitorPair(channels == 4 ? 1 - mainPair : 0) {
         for (int i = 0; i < 3; ++i) {
-            SoundDevice* device = card->Output(i < 2 ? 0 : channels / 2 - 1);
+            SoundDevice* device = card->Output(i < 2 ? mainPair : monitorPair);
             std::vector<int16_t> noise(2 * 200000);
             uint32_t x = 12345U + 777U * static_cast<uint32_t>(i);
             for (auto& s : noise) {
@@ -44,7 +46,7 @@ struct Scene {
             buffer->Play(true);
         }
     }
-    SoundDevice* main() const { return card->Output(0); }
+    SoundDevice* main() const { return card->Output(mainPair); }
     // Renders `frames` and keeps the main pair's samples as a recording holds them.
     void Render(int frames) { Keep(card->Render(frames)); }
     // The same, returning the allocations the render made.
@@ -57,18 +59,19 @@ struct Scene {
         return allocations;
     }
     void Keep(const std::vector<float>& out) {
-        const int channels = card->channels();
-        for (size_t f = 0; f < out.size() / static_cast<size_t>(channels); ++f) {
-            for (int c = 0; c < 2; ++c) {
-                heard.push_back(RecordingSample(out[f * static_cast<size_t>(channels) + c]));
-                monitor.push_back(RecordingSample(out[f * static_cast<size_t>(channels) +
-                                                      static_cast<size_t>(channels) - 2 + c]));
+        const auto channels = static_cast<size_t>(card->channels());
+        for (size_t f = 0; f < out.size() / channels; ++f) {
+            for (size_t c = 0; c < 2; ++c) {
+                heard.push_back(RecordingSample(out[f * channels + 2 * mainPair + c]));
+                monitor.push_back(RecordingSample(out[f * channels + 2 * monitorPair + c]));
             }
         }
     }
     std::shared_ptr<ManualClockCard> card;
+    const size_t mainPair;
+    const size_t monitorPair;
     std::vector<int16_t> heard;    // main pair
-    std::vector<int16_t> monitor;  // last pair
+    std::vector<int16_t> monitor;  // monitor pair
 };
 
 // Waits until the recording's status meets `done`; fails after a long while rather than hang.
@@ -114,37 +117,41 @@ class Lossless : public ::testing::TestWithParam<RecordingFormat> {};
 }  // namespace
 
 // The main pair's mix, clipped where the two noises overflow, is in the file sample for sample,
-// after the FIFO wrapped many times over blocks of every size; the monitor pair is not.
+// after the FIFO wrapped many times over blocks of every size; the monitor pair is not. The main
+// output on the front pair, then on the rear pair of a split card.
 TEST_P(Lossless, TheFileHoldsTheMainPairSampleForSample) {
-    test::TempDir dir;
-    Scene scene;
-    Recorder recorder(SmallFifo());
-    std::string error;
-    scene.Render(1000);  // before the recording
-    ASSERT_TRUE(recorder.Start(scene.main(), dir.path, GetParam(), error)) << error;
-    const size_t from = scene.heard.size() / 2;
-    for (const int frames : {1, 441, 4095, 4096, 3000, 1000}) {
-        for (int i = 0; i < 7; ++i) {
-            scene.Render(frames);
-            WaitWritten(recorder);
+    for (const int mainPair : {0, 1}) {
+        SCOPED_TRACE(mainPair == 0 ? "main on the front pair" : "main on the rear pair");
+        test::TempDir dir;
+        Scene scene(44100, 4, mainPair);
+        Recorder recorder(SmallFifo());
+        std::string error;
+        scene.Render(1000);  // before the recording
+        ASSERT_TRUE(recorder.Start(scene.main(), dir.path, GetParam(), error)) << error;
+        const size_t from = scene.heard.size() / 2;
+        for (const int frames : {1, 441, 4095, 4096, 3000, 1000}) {
+            for (int i = 0; i < 7; ++i) {
+                scene.Render(frames);
+                WaitWritten(recorder);
+            }
         }
+        recorder.Stop();
+        scene.Render(500);  // after it
+        const RecordingStatus status = recorder.Status();
+        EXPECT_FALSE(status.recording);
+        EXPECT_EQ(status.error, "");
+        EXPECT_EQ(status.gaps, 0);
+        EXPECT_FALSE(std::filesystem::exists(status.path + ".gaps.txt"));
+        const Decoded file = Decode(status.path);
+        ASSERT_TRUE(file.opened);
+        EXPECT_EQ(file.rate, 44100);
+        const size_t to = scene.heard.size() / 2 - 500;
+        EXPECT_EQ(status.framesWritten, to - from);
+        ASSERT_EQ(file.frames(), to - from);
+        EXPECT_EQ(file.declaredFrames, static_cast<int64_t>(file.frames()));
+        EXPECT_TRUE(file.samples == Slice(scene.heard, from, to)) << "the main pair, exactly";
+        EXPECT_FALSE(file.samples == Slice(scene.monitor, from, to));
     }
-    recorder.Stop();
-    scene.Render(500);  // after it
-    const RecordingStatus status = recorder.Status();
-    EXPECT_FALSE(status.recording);
-    EXPECT_EQ(status.error, "");
-    EXPECT_EQ(status.gaps, 0);
-    EXPECT_FALSE(std::filesystem::exists(status.path + ".gaps.txt"));
-    const Decoded file = Decode(status.path);
-    ASSERT_TRUE(file.opened);
-    EXPECT_EQ(file.rate, 44100);
-    const size_t to = scene.heard.size() / 2 - 500;
-    EXPECT_EQ(status.framesWritten, to - from);
-    ASSERT_EQ(file.frames(), to - from);
-    EXPECT_EQ(file.declaredFrames, static_cast<int64_t>(file.frames()));
-    EXPECT_TRUE(file.samples == Slice(scene.heard, from, to)) << "the main pair, exactly";
-    EXPECT_FALSE(file.samples == Slice(scene.monitor, from, to));
 }
 
 // A stalled writer: blocks that do not fit are dropped and the sound goes on exactly as without
