@@ -63,6 +63,9 @@ class RecordingTap {
 
   private:
     friend class SoundDevice;
+    // The audio thread's side must never fall back on a lock.
+    static_assert(std::atomic<uint64_t>::is_always_lock_free &&
+                  std::atomic<uint32_t>::is_always_lock_free);
     static constexpr uint32_t kGapSlots = 64;
 
     const uint32_t mask_;

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -320,10 +321,14 @@ TEST(Recorder, TheTapPassesBetweenRunningAudioThreads) {
     recorder.Stop();
     const RecordingStatus status = recorder.Status();
     EXPECT_EQ(status.error, "");
-    EXPECT_EQ(status.gaps, 1);
+    // A machine too busy to write for seconds adds gaps of its own; the device change is one.
     const auto lines = Lines(status.path + ".gaps.txt");
-    ASSERT_EQ(lines.size(), 1U);
-    EXPECT_NE(lines[0].find("changed device"), std::string::npos) << lines[0];
+    EXPECT_EQ(static_cast<int>(lines.size()), status.gaps);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("changed device") != std::string::npos;
+                            }),
+              1);
     const Decoded file = Decode(status.path);
     ASSERT_TRUE(file.opened);
     EXPECT_EQ(file.frames(), status.framesWritten);
