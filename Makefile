@@ -53,7 +53,7 @@ sanitize-address: deps
 
 sanitize-thread: deps
 	@cmake -S . -B build-tsan $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTEV_SANITIZE=thread >/dev/null
-	@cmake --build build-tsan -j $(JOBS) --target tev_thread_tests tev_decoder_tests tev_sound_tests tev_streaming_tests
+	@cmake --build build-tsan -j $(JOBS) --target tev_thread_tests tev_decoder_tests tev_sound_tests tev_streaming_tests tev_record_tests
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -L thread
 
 # The fuzz targets: the decoder for FUZZ_SECONDS from the seed files the fixture script makes,

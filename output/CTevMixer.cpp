@@ -357,6 +357,7 @@ void CTevMixer::SetUpOutputs(bool reportFailures) {
         }
     }
     engine_->ResumeAfterDeviceChange();
+    recorder_.FollowDevice(main_.HasDevice() ? main_.deckDevice()->device() : nullptr);
     EnableMonitorControls();
     mainLevel_.SetEnabled(main_.HasDevice());
     mainLevelSlider_->setEnabled(main_.HasDevice());
@@ -858,6 +859,8 @@ void CTevMixer::ShowAnalysis(int) {
 // ---- Window ----
 
 void CTevMixer::DestroyPanels() {
+    // The program is closing: the recording's file is finished first.
+    recorder_.Stop();
     keys_.reset();
     for (int d = 0; d < kDeckCount; ++d) {
         effects_[d].reset();

@@ -9,6 +9,7 @@
 
 #include "output/BoundedValue.h"
 #include "output/MixerEngine.h"
+#include "output/Recorder.h"
 #include "output/SoundOutput.h"
 #include "platform/MessageLayer.h"
 
@@ -103,6 +104,8 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     MixerEngine& engine() { return *engine_; }
     SoundOutput& mainOutput() { return main_; }
     SoundOutput& monitorOutput() { return monitor_; }
+    // Records the main output; it follows the main output to each new device.
+    Recorder& recorder() { return recorder_; }
     BoundedValue& mainLevel() { return mainLevel_; }
 
     // The controls.
@@ -180,6 +183,8 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
 
     SoundOutput monitor_;
     SoundOutput main_;
+    // After the outputs: it lets go of the main output's device before the device goes.
+    Recorder recorder_;
     // Before the engine, which streams into its analysis until the engine ends.
     std::unique_ptr<CTevAnalyzer> analyzer_;
     std::unique_ptr<MixerEngine> engine_;

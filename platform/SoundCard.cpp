@@ -32,6 +32,7 @@ class FlushDenormals {
 }  // namespace
 
 SoundDevice::~SoundDevice() {
+    SetRecordingTap(nullptr);
     for (auto& slot : buffers_) {
         slot.store(nullptr, std::memory_order_seq_cst);
     }
@@ -93,6 +94,18 @@ void SoundDevice::DestroyBuffer(SoundBuffer* buffer) {
     Reap();
 }
 
+void SoundDevice::SetRecordingTap(RecordingTap* tap) {
+    TEV_NOT_ON_THE_AUDIO_THREAD();
+    RecordingTap* old = tap_.exchange(tap, std::memory_order_seq_cst);
+    if (old != nullptr && old != tap) {
+        card_.epoch().WaitUntilQuiet();
+        old->holder_ = nullptr;
+    }
+    if (tap != nullptr) {
+        tap->holder_ = this;
+    }
+}
+
 uint32_t SoundDevice::SampleRate() const {
     return card_.sampleRate();
 }
@@ -146,10 +159,11 @@ void SoundCard::RenderBlock(float* out, int frames) noexcept {
         const int n = std::min(frames - done, kMaxBlockFrames);
         float* block = out + static_cast<ptrdiff_t>(done) * channels_;
         for (int pair = 0; pair < channels_ / 2; ++pair) {
-            outputs_[pair]->Mix(mix_.data(), n, scratch_.data(), committed);
+            SoundDevice& device = *outputs_[pair];
+            device.Mix(mix_.data(), n, scratch_.data(), committed);
             for (int i = 0; i < n; ++i) {
                 for (int c = 0; c < 2; ++c) {
-                    float v = mix_[2 * static_cast<size_t>(i) + static_cast<size_t>(c)];
+                    float& v = mix_[2 * static_cast<size_t>(i) + static_cast<size_t>(c)];
                     // The sum of several loud buffers is clipped at full scale, never wrapped.
                     if (v > 1.0F || v < -1.0F) {
                         clipped = true;
@@ -157,6 +171,10 @@ void SoundCard::RenderBlock(float* out, int frames) noexcept {
                     }
                     block[i * channels_ + 2 * pair + c] = v;
                 }
+            }
+            // A recording gets exactly what the pair plays.
+            if (RecordingTap* tap = device.recordingTap()) {
+                tap->Push(mix_.data(), n);
             }
         }
         done += n;

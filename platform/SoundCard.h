@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/RecordingTap.h"
 #include "platform/RenderEpoch.h"
 #include "platform/SoundBuffer.h"
 
@@ -40,6 +41,13 @@ class SoundDevice {
     int pair() const { return pair_; }  // 0: front (or the whole card), 1: rear
     SoundCard& card() const { return card_; }
 
+    // [UI thread] Hands the device's clamped mix to `tap` from the next block on; nullptr
+    // detaches. Returns once the audio thread has let go of the previous tap, which may then be
+    // freed. A tap is held by one device at a time.
+    void SetRecordingTap(RecordingTap* tap);
+    // [audio thread]
+    RecordingTap* recordingTap() const noexcept { return tap_.load(std::memory_order_seq_cst); }
+
     // [audio thread] Mixes every playing buffer into `out` (interleaved stereo, zeroed first),
     // with the commands of batches up to `committed`.
     void Mix(float* out, int frames, float* scratch, uint32_t committed) noexcept;
@@ -51,6 +59,7 @@ class SoundDevice {
     SoundCard& card_;
     const int pair_;
     std::array<std::atomic<SoundBuffer*>, kMaxBuffers> buffers_{};
+    std::atomic<RecordingTap*> tap_{nullptr};
     // UI thread only.
     std::vector<std::unique_ptr<SoundBuffer>> owned_;
     std::vector<SoundBuffer*> retiring_;
