@@ -57,6 +57,9 @@ ImageSet ImagesOf(CTevButtonCtrl::Kind kind, bool onLook) {
         case Kind::Power:
             return onLook ? ImageSet{"powerOn.png", "powerOnSelected.png", nullptr}
                           : ImageSet{"powerOff.png", "powerOffSelected.png", nullptr};
+        case Kind::Record:
+            return onLook ? ImageSet{"recordOn.png", "recordOnSelected.png", nullptr}
+                          : ImageSet{"record.png", "recordSelected.png", nullptr};
     }
     return {nullptr, nullptr, nullptr};
 }

@@ -30,6 +30,7 @@ class CTevButtonCtrl : public QPushButton {
         MoveDown,
         DeleteAll,
         Power,
+        Record,
     };
 
     explicit CTevButtonCtrl(QWidget* parent = nullptr);
@@ -39,7 +40,7 @@ class CTevButtonCtrl : public QPushButton {
     // 0: Deck A, 1: Deck B; other values are ignored.
     void SetDeck(int deck);
     int deck() const { return deck_; }
-    // Power buttons only: show the "on" images.
+    // Power and record buttons only: show the "on" images.
     void SetOnLook(bool on);
     // Shows the pressed image while not pressed: a button that blinks to draw the eye.
     void SetHighlighted(bool on);

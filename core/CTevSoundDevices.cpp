@@ -2,13 +2,16 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "controls/CTevColorSquare.h"
 #include "core/EngineState.h"
@@ -72,6 +75,35 @@ CTevSoundDevices::CTevSoundDevices(SettingsStore& settings, DeviceSource devices
                    latencyGroup),
         1);
     layout->addWidget(latencyGroup);
+
+    auto* recordingGroup = new QGroupBox(QStringLiteral("Recording"), this);
+    auto* recordingRow = new QHBoxLayout(recordingGroup);
+    folderField_ = new QLineEdit(recordingGroup);
+    folderField_->setToolTip(QStringLiteral("The folder the mix is recorded into"));
+    folderButton_ = new QPushButton(QStringLiteral("Browse..."), recordingGroup);
+    formatList_ = new QComboBox(recordingGroup);
+    recordingRow->addWidget(new QLabel(QStringLiteral("Folder:"), recordingGroup));
+    recordingRow->addWidget(folderField_, 1);
+    recordingRow->addWidget(folderButton_);
+    recordingRow->addWidget(new QLabel(QStringLiteral("Format:"), recordingGroup));
+    recordingRow->addWidget(formatList_);
+    layout->addWidget(recordingGroup);
+    SetRecordingFormats({{"flac", QStringLiteral("FLAC (lossless)")},
+                         {"wav", QStringLiteral("WAV")},
+                         {"mp3", QStringLiteral("MP3")},
+                         {"ogg", QStringLiteral("Ogg Vorbis")}});
+    chooseFolder_ = [this](const QString& start) {
+        return QFileDialog::getExistingDirectory(this, QStringLiteral("Record Into"), start);
+    };
+    connect(folderButton_, &QPushButton::clicked, this, [this] {
+        const QString start =
+            folderField_->text().isEmpty() ? folderField_->placeholderText() : folderField_->text();
+        const QString folder = chooseFolder_(start);
+        if (!folder.isEmpty()) {
+            folderField_->setText(folder);
+        }
+    });
+
     auto* colors = new QHBoxLayout;
     const char* const deckCaptions[2] = {"Deck A Color", "Deck B Color"};
     for (int deck = 0; deck < kDeckCount; ++deck) {
@@ -98,6 +130,17 @@ CTevSoundDevices::CTevSoundDevices(SettingsStore& settings, DeviceSource devices
     connect(buttons, &QDialogButtonBox::accepted, this, &CTevSoundDevices::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CTevSoundDevices::reject);
     layout->addWidget(buttons);
+}
+
+void CTevSoundDevices::SetRecordingFormats(std::vector<RecordingFormat> formats) {
+    formatList_->clear();
+    for (const RecordingFormat& format : formats) {
+        formatList_->addItem(format.label, QString::fromStdString(format.key));
+    }
+}
+
+void CTevSoundDevices::SetDefaultRecordingFolder(const QString& folder) {
+    folderField_->setPlaceholderText(folder);
 }
 
 void CTevSoundDevices::Refill() {
@@ -133,6 +176,10 @@ bool CTevSoundDevices::OnInitDialog() {
     model_.Restore(settings_.LoadSoundDeviceMain(), settings_.LoadSoundDeviceHeadphones());
     Refill();
     latency_->setCurrentIndex(latency_->findData(settings_.LoadOutputLatencyMs()));
+    folderField_->setText(QString::fromStdString(settings_.LoadRecordingFolder()));
+    // A stored format this machine cannot encode takes the first offered.
+    formatList_->setCurrentIndex(std::max(
+        0, formatList_->findData(QString::fromStdString(settings_.LoadRecordingFormat()))));
     const uint32_t colors[2] = {colorDeckA, colorDeckB};
     for (int deck = 0; deck < kDeckCount; ++deck) {
         for (int c = 0; c < 3; ++c) {
@@ -161,6 +208,10 @@ void CTevSoundDevices::OnOK() {
     settings_.SaveSoundDeviceHeadphones(chosenText_[SoundDeviceList::kMonitor]);
     latencyMs_ = latency_->currentData().toInt();
     settings_.SaveOutputLatencyMs(latencyMs_);
+    recordingFolder_ = folderField_->text().trimmed().toStdString();
+    recordingFormat_ = formatList_->currentData().toString().toStdString();
+    settings_.SaveRecordingFolder(recordingFolder_);
+    settings_.SaveRecordingFormat(recordingFormat_);
     done(QDialog::Accepted);
 }
 

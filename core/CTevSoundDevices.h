@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSlider;
 
@@ -20,13 +21,19 @@ class CTevColorSquare;
 class SettingsStore;
 
 // The options dialog "Tev Audio Options": the main and the monitor sound device, with Split and
-// Join for four-channel cards, the output latency, and the display colour of each deck. OK
-// stores the choice.
+// Join for four-channel cards, the output latency, where and how the mix is recorded, and the
+// display colour of each deck. OK stores the choice.
 // The first time it runs it confirms the stored choice against the devices present without
 // being shown.
 class CTevSoundDevices : public QDialog {
   public:
     using DeviceSource = std::function<std::vector<SoundDeviceInfo>()>;
+    // Asks for a folder, starting at the given one; empty when the user cancels.
+    using FolderChooser = std::function<QString(const QString&)>;
+    struct RecordingFormat {
+        std::string key;  // as stored: "flac", "wav", "mp3", "ogg"
+        QString label;
+    };
 
     // `devices` lists the devices present (the sound system's by default).
     explicit CTevSoundDevices(SettingsStore& settings, DeviceSource devices = {},
@@ -50,11 +57,23 @@ class CTevSoundDevices : public QDialog {
     // The output latency of the last confirmed choice, in milliseconds.
     int latencyMs() const { return latencyMs_; }
 
+    // The recording formats to offer, in order (all four by default); the first is the default.
+    void SetRecordingFormats(std::vector<RecordingFormat> formats);
+    // Shown in the empty folder field: where recordings go unless the user chooses.
+    void SetDefaultRecordingFolder(const QString& folder);
+    void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+    // The last confirmed recording folder (empty: the default) and format key.
+    const std::string& recordingFolder() const { return recordingFolder_; }
+    const std::string& recordingFormat() const { return recordingFormat_; }
+
     // For tests and the keyboard: the controls by role.
     QComboBox* list(SoundDeviceList::Which which) const { return lists_[which]; }
     QPushButton* splitButton(SoundDeviceList::Which which) const { return split_[which]; }
     QPushButton* joinButton(SoundDeviceList::Which which) const { return join_[which]; }
     QComboBox* latencyList() const { return latency_; }
+    QLineEdit* recordingFolderField() const { return folderField_; }
+    QPushButton* recordingFolderButton() const { return folderButton_; }
+    QComboBox* recordingFormatList() const { return formatList_; }
     QSlider* colorSlider(int deck, int component) const { return sliders_[deck][component]; }
     CTevColorSquare* colorSquare(int deck) const { return squares_[deck]; }
 
@@ -75,6 +94,12 @@ class CTevSoundDevices : public QDialog {
     std::array<std::string, 2> chosenText_;
     int latencyMs_ = 0;
     QComboBox* latency_ = nullptr;
+    FolderChooser chooseFolder_;
+    std::string recordingFolder_;
+    std::string recordingFormat_;
+    QLineEdit* folderField_ = nullptr;
+    QPushButton* folderButton_ = nullptr;
+    QComboBox* formatList_ = nullptr;
     std::array<QComboBox*, 2> lists_{};
     std::array<QPushButton*, 2> split_{};
     std::array<QPushButton*, 2> join_{};

@@ -490,6 +490,27 @@ void SettingsStore::SaveSoundDeviceMain(std::string_view device) {
     WriteText("soundDeviceMain", device);
 }
 
+std::string SettingsStore::LoadRecordingFolder() {
+    return LoadText("recordingFolder", "");
+}
+void SettingsStore::SaveRecordingFolder(std::string_view folder) {
+    WriteText("recordingFolder", folder);
+}
+
+std::string SettingsStore::LoadRecordingFormat() {
+    std::string format = LoadText("recordingFormat", "flac");
+    // A hand-edited or newer file's unknown format falls back to the lossless default.
+    for (const char* known : {"flac", "wav", "mp3", "ogg"}) {
+        if (format == known) {
+            return format;
+        }
+    }
+    return "flac";
+}
+void SettingsStore::SaveRecordingFormat(std::string_view format) {
+    WriteText("recordingFormat", format);
+}
+
 std::string SettingsStore::LoadSoundDeviceHeadphones() {
     return LoadText("soundDeviceHeadphones", "");
 }

@@ -54,6 +54,12 @@ class SettingsStore {
     // Milliseconds, always one of the sound system's choices.
     int LoadOutputLatencyMs();
     void SaveOutputLatencyMs(int ms);
+    // Where recordings go; empty for the default folder.
+    std::string LoadRecordingFolder();
+    void SaveRecordingFolder(std::string_view folder);
+    // The recording format's key ("flac", "wav", "mp3", "ogg"); "flac" when unset or unknown.
+    std::string LoadRecordingFormat();
+    void SaveRecordingFormat(std::string_view format);
     uint32_t LoadColorDeck(int deck);  // 0x00BBGGRR
     void SaveColorDeck(int deck, uint32_t color);
 

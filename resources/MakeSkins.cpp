@@ -276,6 +276,29 @@ QImage PowerButton(bool on, Look look) {
     return image;
 }
 
+// Recording: a red dot, lit with a red glow while the mix is being recorded.
+QImage RecordButton(bool on, Look look) {
+    QImage image = NewImage();
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    DrawFace(painter, FaceOf(look));
+    QPainterPath dot;
+    dot.addEllipse(QPointF(32, 33), 13, 13);
+    if (on) {
+        QRadialGradient glow(QPointF(32, 33), 28);
+        glow.setColorAt(0, QColor(255, 60, 40, 150));
+        glow.setColorAt(1, QColor(255, 60, 40, 0));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(glow);
+        painter.drawEllipse(QPointF(32, 33), 28, 28);
+        DrawGlyph(painter, dot, QColor(0xff, 0x3b, 0x30), true);
+    } else {
+        DrawGlyph(painter, dot, QColor(0xb0, 0x3a, 0x34), true);
+    }
+    painter.end();
+    return image;
+}
+
 // ---- the play list's row icons, 16 x 16 ----
 
 // The decks' display colours as the program starts with them (0x00BBGGRR 0x00FFABCD and
@@ -552,6 +575,10 @@ int main(int argc, char** argv) {
     save(PowerButton(true, Look::Selected), QStringLiteral("powerOnSelected.png"));
     save(PowerButton(false, Look::Normal), QStringLiteral("powerOff.png"));
     save(PowerButton(false, Look::Selected), QStringLiteral("powerOffSelected.png"));
+    save(RecordButton(false, Look::Normal), QStringLiteral("record.png"));
+    save(RecordButton(false, Look::Selected), QStringLiteral("recordSelected.png"));
+    save(RecordButton(true, Look::Normal), QStringLiteral("recordOn.png"));
+    save(RecordButton(true, Look::Selected), QStringLiteral("recordOnSelected.png"));
 
     // The play list's row icons, by the names the list loads them under.
     for (int deck = 0; deck < 2; ++deck) {

@@ -24,9 +24,10 @@ namespace {
 using Posted = test::Received;
 
 constexpr Kind kAllKinds[] = {
-    Kind::Reverse,       Kind::Rewind,  Kind::FastForward, Kind::NextTrack, Kind::PlayPause,
-    Kind::PreviousTrack, Kind::AddFile, Kind::AddFolder,   Kind::Delete,    Kind::Save,
-    Kind::DeckSwap,      Kind::MoveUp,  Kind::MoveDown,    Kind::DeleteAll, Kind::Power,
+    Kind::Reverse,   Kind::Rewind,        Kind::FastForward, Kind::NextTrack,
+    Kind::PlayPause, Kind::PreviousTrack, Kind::AddFile,     Kind::AddFolder,
+    Kind::Delete,    Kind::Save,          Kind::DeckSwap,    Kind::MoveUp,
+    Kind::MoveDown,  Kind::DeleteAll,     Kind::Power,       Kind::Record,
 };
 
 class ButtonCtrl : public ::testing::Test, protected test::RecorderRig<QtMessagePump> {

@@ -128,12 +128,15 @@ TEST_P(HostileSettings, EveryValueLoadsWithinItsRange) {
                         std::end(tev::SoundSystem::kLatencyChoicesMs), latency),
               std::end(tev::SoundSystem::kLatencyChoicesMs))
         << latency;
+    const std::string format = store.LoadRecordingFormat();
+    EXPECT_TRUE(format == "flac" || format == "wav" || format == "mp3" || format == "ogg")
+        << format;
 }
 
 std::string AllValues(const std::string& value) {
     std::string text;
     for (const char* name : {"levelDeckA", "levelDeckB", "crossFaderCurvePosition", "colorDeckA",
-                             "colorDeckB", "outputLatencyMs"}) {
+                             "colorDeckB", "outputLatencyMs", "recordingFormat"}) {
         text += std::string(name) + "=" + value + "\n";
     }
     return text;

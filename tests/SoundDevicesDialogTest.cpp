@@ -108,6 +108,36 @@ TEST_F(SoundDevicesDialog, TheLatencyIsOneOfTheChoicesStoredOnOkWhateverTheFileH
     }
 }
 
+TEST_F(SoundDevicesDialog, TheRecordingFolderAndAFormatThisMachineEncodesAreStoredOnOk) {
+    CTevSoundDevices dialog(settings_, Devices);
+    dialog.Run();
+    EXPECT_EQ(dialog.recordingFolder(), "") << "the default folder";
+    EXPECT_EQ(dialog.recordingFormat(), "flac");
+    dialog.OnInitDialog();
+    QString askedFrom;
+    dialog.SetDefaultRecordingFolder(QStringLiteral("/home/dj/Music/TevAudio"));
+    dialog.SetFolderChooser([&askedFrom](const QString& start) {
+        askedFrom = start;
+        return QStringLiteral("/mnt/sets");
+    });
+    dialog.recordingFolderButton()->click();
+    EXPECT_EQ(askedFrom, QStringLiteral("/home/dj/Music/TevAudio"));
+    dialog.SetFolderChooser([](const QString&) { return QString(); });  // cancelled
+    dialog.recordingFolderButton()->click();
+    dialog.recordingFormatList()->setCurrentIndex(dialog.recordingFormatList()->findData("ogg"));
+    dialog.OnOK();
+    EXPECT_EQ(dialog.recordingFolder(), "/mnt/sets");
+    EXPECT_EQ(settings_.ReadText("recordingFolder"), "/mnt/sets");
+    EXPECT_EQ(settings_.ReadText("recordingFormat"), "ogg");
+
+    // On a machine without the Ogg encoder, the stored choice falls back to the first offered.
+    CTevSoundDevices other(settings_, Devices);
+    other.SetRecordingFormats({{"flac", QStringLiteral("FLAC")}, {"wav", QStringLiteral("WAV")}});
+    other.Run();
+    EXPECT_EQ(other.recordingFormat(), "flac");
+    EXPECT_EQ(other.recordingFolder(), "/mnt/sets");
+}
+
 TEST_F(SoundDevicesDialog, AStoredDeviceThatIsGoneFallsBackToTheDefaults) {
     settings_.SaveSoundDeviceMain("Vanished USB (hw:5,0) (Can't Split)");
     CTevSoundDevices dialog(settings_, Devices);
