@@ -27,9 +27,9 @@ constexpr const char* kTips[CTevTipOfTheDay::kTipCount] = {
     "controls the same.",
     "The effects and the equalizer work on a split sound device too.",
     "You can only play backwards for about 7 seconds.",
-    "If you want to record on the same computer: record from the sound server's monitor of the "
-    "main output's device (a source called \"Monitor of ...\" in the sound settings and in "
-    "recording programs).",
+    "If you want to record your mix: click the red record button beside the mixer's status "
+    "line, and click it again to finish. Its folder and format are in Options. Another program "
+    "can record the sound server's monitor of the main output's device too.",
 };
 
 int Wrapped(uint32_t stored) {

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,6 +26,7 @@
 #include "analysis/CTevAnalyzer.h"
 #include "analysis/CTevAnalyzerGraph.h"
 #include "controls/CTevAboutDlg.h"
+#include "controls/CTevButtonCtrl.h"
 #include "controls/ImageFolder.h"
 #include "core/AppMessages.h"
 #include "core/CTevSoundDevices.h"
@@ -134,7 +136,18 @@ CTevMixer::CTevMixer(QWidget* parent)
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, &CTevMixer::CheckDevices);
     watch->start(1000);
+    auto* recordingClock = new QTimer(this);
+    connect(recordingClock, &QTimer::timeout, this, &CTevMixer::ShowRecording);
+    recordingClock->start(500);
 
+    // The formats this machine's encoders can write, FLAC first.
+    std::vector<CTevSoundDevices::RecordingFormat> formats;
+    for (const RecordingFormat format : AvailableRecordingFormats()) {
+        formats.push_back(
+            {RecordingExtension(format), QString::fromLatin1(RecordingFormatName(format))});
+    }
+    devices_->SetRecordingFormats(std::move(formats));
+    devices_->SetDefaultRecordingFolder(QFile::decodeName(DefaultRecordingFolder().c_str()));
     // The first run confirms the stored choice against the devices present, unseen.
     devices_->Run();
     SetUpOutputs(false);
@@ -235,6 +248,7 @@ void CTevMixer::BuildControls() {
     layout->addLayout(balanceRow);
 
     auto* options = new QGroupBox(QStringLiteral("Options"), this);
+    optionsBox_ = options;
     auto* optionsRow = new QHBoxLayout(options);
     auto* show = new QPushButton(QStringLiteral("Show"), options);
     outputsText_ = new QLabel(options);
@@ -253,8 +267,16 @@ void CTevMixer::BuildControls() {
     aboutButton_->setText(QStringLiteral("?"));
     aboutButton_->setToolTip(QStringLiteral("About TevAudio... (F1)"));
     aboutButton_->setFocusPolicy(Qt::NoFocus);
+    recordButton_ = new CTevButtonCtrl(options);
+    recordButton_->SetKind(CTevButtonCtrl::Kind::Record);
+    recordButton_->setFixedSize(24, 22);
+    recordButton_->setFocusPolicy(Qt::NoFocus);
+    recordButton_->setToolTip(QStringLiteral(
+        "Record: what the main output plays, into a file (folder and format in Options)"));
     optionsRow->addWidget(statusLine_);
+    optionsRow->addWidget(recordButton_, 0, Qt::AlignTop);
     optionsRow->addWidget(aboutButton_, 0, Qt::AlignTop);
+    connect(recordButton_, &QPushButton::clicked, this, &CTevMixer::ToggleRecording);
     ShowStatus(0.0, 0);
     connect(aboutButton_, &QToolButton::clicked, this, &CTevMixer::ShowAboutBox);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -907,6 +929,75 @@ void CTevMixer::ShowStatus(double cpuPercent, uint64_t dropouts) {
         palette.setColor(QPalette::WindowText, QColor(0xd0, 0x20, 0x20));
     }
     statusLine_->setPalette(palette);
+}
+
+void CTevMixer::ToggleRecording() {
+    if (recorder_.IsRecording()) {
+        recorder_.Stop();
+        ShowRecording();
+        return;
+    }
+    std::string folder = devices_->recordingFolder();
+    if (folder.empty()) {
+        folder = DefaultRecordingFolder();
+    }
+    const std::vector<RecordingFormat> formats = AvailableRecordingFormats();
+    if (formats.empty()) {
+        tellUser_(
+            QStringLiteral("Nothing to record with: this computer's FFmpeg has none of the "
+                           "FLAC, WAV, MP3 and Ogg Vorbis encoders."));
+        return;
+    }
+    const auto chosen = std::find_if(formats.begin(), formats.end(), [this](RecordingFormat f) {
+        return devices_->recordingFormat() == RecordingExtension(f);
+    });
+    toldGaps_ = 0;
+    toldError_.clear();
+    toldNote_.clear();
+    std::string error;
+    if (!recorder_.Start(main_.HasDevice() ? main_.deckDevice()->device() : nullptr, folder,
+                         chosen != formats.end() ? *chosen : formats.front(), error)) {
+        tellUser_(QString::fromStdString(error));
+    }
+    ShowRecording();
+}
+
+void CTevMixer::ShowRecording() {
+    const RecordingStatus status = recorder_.Status();
+    recordButton_->SetOnLook(status.recording);
+    const QString file = QFile::decodeName(status.path.c_str());
+    // What stopped the recording or changed its file is told once, as it happens.
+    if (!status.error.empty() && status.error != toldError_) {
+        toldError_ = status.error;
+        tellUser_(QString::fromStdString(status.error));
+    }
+    if (!status.note.empty() && status.note != toldNote_) {
+        toldNote_ = status.note;
+        tellUser_(QString::fromStdString(status.note));
+    }
+    if (status.recording && status.gaps > toldGaps_) {
+        toldGaps_ = status.gaps;
+        tellUser_(QStringLiteral("The recording has a gap: the disk did not keep up, or the main "
+                                 "output changed its device. The sound was not affected. Each gap "
+                                 "is listed in %1.gaps.txt.")
+                      .arg(file));
+    }
+    if (!status.recording || status.sampleRate == 0) {
+        optionsBox_->setTitle(QStringLiteral("Options"));
+        recordButton_->setToolTip(QStringLiteral(
+            "Record: what the main output plays, into a file (folder and format in Options)"));
+        return;
+    }
+    const uint64_t seconds = status.framesWritten / status.sampleRate;
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(std::filesystem::path(status.path), ec);
+    const double megabytes = ec ? 0.0 : static_cast<double>(bytes) / 1e6;
+    optionsBox_->setTitle(QStringLiteral("Options     \u25CF Recording %1:%2:%3, %4 MB")
+                              .arg(seconds / 3600)
+                              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                              .arg(megabytes, 0, 'f', 1));
+    recordButton_->setToolTip(QStringLiteral("Recording into %1: click to stop").arg(file));
 }
 
 void CTevMixer::ShowAboutBox() {

@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QCloseEvent;
+class QGroupBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -76,6 +77,15 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     void ShowStatus(double cpuPercent, uint64_t dropouts);
     QLabel* statusLine() const { return statusLine_; }
     bool statusWarns() const { return statusWarns_; }
+    // Recording the mix: the record button starts a file in the folder and format of Options,
+    // or finishes the one being written. Twice a second the Options title shows its time and
+    // size, and a stop on a write error, a new file or a gap is told once.
+    void ToggleRecording();
+    void ShowRecording();
+    CTevButtonCtrl* recordButton() const { return recordButton_; }
+    QGroupBox* optionsBox() const { return optionsBox_; }
+    CTevSoundDevices* optionsDialog() const { return devices_.get(); }
+
     // "About TevAudio", from the panel's context menu, its "?" button or F1 anywhere in the
     // program; modal, but without a loop of its own.
     void ShowAboutBox();
@@ -206,6 +216,11 @@ class CTevMixer : public QDialog, public MessageReceiver, public DeckCallbacks {
     QSlider* monitorCrossFader_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QToolButton* aboutButton_ = nullptr;
+    CTevButtonCtrl* recordButton_ = nullptr;
+    QGroupBox* optionsBox_ = nullptr;
+    int toldGaps_ = 0;
+    std::string toldError_;
+    std::string toldNote_;
     QPointer<QDialog> aboutBox_;
     uint64_t shownDropouts_ = 0;
     bool statusWarns_ = false;
