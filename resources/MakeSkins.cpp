@@ -254,49 +254,46 @@ QImage Button(const QPainterPath& glyph, Look look) {
     return image;
 }
 
-// The power symbol glows green while the power is on and stays grey while it is off.
-QImage PowerButton(bool on, Look look) {
+// A button whose glyph lights up in its colour, with a glow around it, while it is on, and stays
+// dim while it is off: power (green) and record (red).
+struct Lamp {
+    QColor glow;  // the centre of the glow, with its opacity
+    QColor lit;
+    QColor unlit;
+};
+
+QImage LampButton(const QPainterPath& glyph, bool on, Look look, const Lamp& lamp) {
     QImage image = NewImage();
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     DrawFace(painter, FaceOf(look));
-    const QPainterPath glyph = Power();
     if (on) {
         QRadialGradient glow(QPointF(32, 33), 28);
-        glow.setColorAt(0, QColor(80, 255, 110, 120));
-        glow.setColorAt(1, QColor(80, 255, 110, 0));
+        glow.setColorAt(0, lamp.glow);
+        QColor edge = lamp.glow;
+        edge.setAlpha(0);
+        glow.setColorAt(1, edge);
         painter.setPen(Qt::NoPen);
         painter.setBrush(glow);
         painter.drawEllipse(QPointF(32, 33), 28, 28);
-        DrawGlyph(painter, glyph, QColor(0x6b, 0xff, 0x86), true);
-    } else {
-        DrawGlyph(painter, glyph, QColor(0xa8, 0xaa, 0xad), true);
     }
+    DrawGlyph(painter, glyph, on ? lamp.lit : lamp.unlit, true);
     painter.end();
     return image;
 }
 
-// Recording: a red dot, lit with a red glow while the mix is being recorded.
+QImage PowerButton(bool on, Look look) {
+    return LampButton(
+        Power(), on, look,
+        {QColor(80, 255, 110, 120), QColor(0x6b, 0xff, 0x86), QColor(0xa8, 0xaa, 0xad)});
+}
+
 QImage RecordButton(bool on, Look look) {
-    QImage image = NewImage();
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    DrawFace(painter, FaceOf(look));
     QPainterPath dot;
     dot.addEllipse(QPointF(32, 33), 13, 13);
-    if (on) {
-        QRadialGradient glow(QPointF(32, 33), 28);
-        glow.setColorAt(0, QColor(255, 60, 40, 150));
-        glow.setColorAt(1, QColor(255, 60, 40, 0));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(glow);
-        painter.drawEllipse(QPointF(32, 33), 28, 28);
-        DrawGlyph(painter, dot, QColor(0xff, 0x3b, 0x30), true);
-    } else {
-        DrawGlyph(painter, dot, QColor(0xb0, 0x3a, 0x34), true);
-    }
-    painter.end();
-    return image;
+    return LampButton(
+        dot, on, look,
+        {QColor(255, 60, 40, 150), QColor(0xff, 0x3b, 0x30), QColor(0xb0, 0x3a, 0x34)});
 }
 
 // ---- the play list's row icons, 16 x 16 ----
