@@ -132,7 +132,7 @@ CTevSoundDevices::CTevSoundDevices(SettingsStore& settings, DeviceSource devices
     layout->addWidget(buttons);
 }
 
-void CTevSoundDevices::SetRecordingFormats(std::vector<RecordingFormat> formats) {
+void CTevSoundDevices::SetRecordingFormats(const std::vector<RecordingFormat>& formats) {
     formatList_->clear();
     for (const RecordingFormat& format : formats) {
         formatList_->addItem(format.label, QString::fromStdString(format.key));

@@ -58,7 +58,7 @@ class CTevSoundDevices : public QDialog {
     int latencyMs() const { return latencyMs_; }
 
     // The recording formats to offer, in order (all four by default); the first is the default.
-    void SetRecordingFormats(std::vector<RecordingFormat> formats);
+    void SetRecordingFormats(const std::vector<RecordingFormat>& formats);
     // Shown in the empty folder field: where recordings go unless the user chooses.
     void SetDefaultRecordingFolder(const QString& folder);
     void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }

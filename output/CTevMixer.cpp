@@ -146,7 +146,7 @@ CTevMixer::CTevMixer(QWidget* parent)
         formats.push_back(
             {RecordingExtension(format), QString::fromLatin1(RecordingFormatName(format))});
     }
-    devices_->SetRecordingFormats(std::move(formats));
+    devices_->SetRecordingFormats(formats);
     devices_->SetDefaultRecordingFolder(QFile::decodeName(DefaultRecordingFolder().c_str()));
     // The first run confirms the stored choice against the devices present, unseen.
     devices_->Run();

@@ -465,7 +465,9 @@ std::string UniquePath(const std::string& folder, RecordingFormat format) {
     const std::string stem = name.substr(0, name.rfind('.'));
     std::string path = folder + "/" + name;
     for (int i = 2; std::filesystem::exists(path); ++i) {
-        path = folder + "/" + stem + " (" + std::to_string(i) + ")." + RecordingExtension(format);
+        path = folder;
+        path.append("/").append(stem).append(" (").append(std::to_string(i)).append(").");
+        path.append(RecordingExtension(format));
     }
     return path;
 }
@@ -509,7 +511,7 @@ std::string DefaultRecordingFolderFor(const std::string& home, const std::string
         }
         std::string value = line.substr(key.size(), line.size() - key.size() - 1);
         if (value.rfind("$HOME", 0) == 0) {
-            value = home + value.substr(5);
+            value.replace(0, 5, home);
         }
         // "$HOME/" means the folder is switched off.
         while (value.size() > 1 && value.back() == '/') {
