@@ -207,21 +207,26 @@ void CTevAudioDlg::LayOutPanels() {
     LayOutPanels(screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1280, 1024));
 }
 
+std::array<QWidget*, panel_layout::kPanelCount> CTevAudioDlg::Panels() const {
+    CTevMixer& mixer = *mixer_;
+    return {&mixer,
+            mixer.deck(0),
+            mixer.deck(1),
+            mixer.equalizerPanel(0),
+            mixer.equalizerPanel(1),
+            mixer.effectsPanel(0),
+            mixer.effectsPanel(1),
+            mixer.playListPanel(),
+            mixer.analyzerPanel()};
+}
+
 void CTevAudioDlg::LayOutPanels(const QRect& area) {
     using namespace panel_layout;
     CTevMixer& mixer = *mixer_;
     if (mixer.isMaximized()) {
         mixer.showNormal();  // maximising the mixer asks for the layout, not a bigger mixer
     }
-    const std::array<QWidget*, kPanelCount> panels = {&mixer,
-                                                      mixer.deck(0),
-                                                      mixer.deck(1),
-                                                      mixer.equalizerPanel(0),
-                                                      mixer.equalizerPanel(1),
-                                                      mixer.effectsPanel(0),
-                                                      mixer.effectsPanel(1),
-                                                      mixer.playListPanel(),
-                                                      mixer.analyzerPanel()};
+    const std::array<QWidget*, kPanelCount> panels = Panels();
     // Shown first: a window's frame, which the layout measures, exists once it is shown. A panel
     // minimised for want of room on an earlier screen gets its chance again.
     std::array<QSize, kPanelCount> sizes;

@@ -4,11 +4,13 @@
 #include <QPointer>
 #include <QRect>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "decks/PanelLayout.h"
 #include "platform/CpuUsageMeter.h"
 #include "platform/MessageLayer.h"
 #include "platform/WorkerThread.h"
@@ -52,6 +54,8 @@ class CTevAudioDlg : public QDialog, public MessageReceiver {
     void LayOutPanels();
     // The same on any part of the desktop.
     void LayOutPanels(const QRect& area);
+    // The panels the layout places, in the order of panel_layout::Panel.
+    std::array<QWidget*, panel_layout::kPanelCount> Panels() const;
     void EndDialog(int result);
 
     LRESULT OnAppMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) override;

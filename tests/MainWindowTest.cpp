@@ -70,15 +70,7 @@ TEST_P(PanelLayoutOn, NoPanelCoversAnotherAndThoseWithoutRoomAreNamed) {
     const Screen& screen = GetParam();
     test::AppRig rig;
     CTevMixer& mixer = *rig.mixer;
-    const std::array<QWidget*, kPanelCount> panels = {&mixer,
-                                                      mixer.deck(0),
-                                                      mixer.deck(1),
-                                                      mixer.equalizerPanel(0),
-                                                      mixer.equalizerPanel(1),
-                                                      mixer.effectsPanel(0),
-                                                      mixer.effectsPanel(1),
-                                                      mixer.playListPanel(),
-                                                      mixer.analyzerPanel()};
+    const std::array<QWidget*, kPanelCount> panels = rig.dialog->Panels();
     std::array<QSize, kPanelCount> sizes;
     for (int i = 0; i < kPanelCount; ++i) {
         sizes[i] = panels[i]->frameGeometry().size() + QSize(0, screen.titleBar);
